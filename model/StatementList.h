@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace Model {
+
+/// The directory and file names of one line table of the dump; turns a
+/// declaration's file number into a path.
+class StatementList {
+public:
+  explicit StatementList(std::uint32_t offset) : offset(offset) {}
+  virtual ~StatementList() = default;
+
+  void addDirectory(std::string_view text) { directories.emplace_back(text); }
+  /// Appends "<directory>/<fileName>". Directories count from 1 and index 0
+  /// stands for the empty directory text; an index past the directories read
+  /// so far also gives the empty text rather than a read outside the list.
+  void addFile(std::uint32_t directoryIndex, std::string_view fileName);
+  /// DWARF 5 line tables number their directories from 0: index d names
+  /// entry d. An index past the list gives the empty text.
+  void addFileZeroBased(std::uint32_t directoryIndex, std::string_view fileName);
+
+  /// The path for declaration file number \p n, or nullptr when n names no
+  /// entry. Older tables count files from 1, DWARF 5 tables from 0.
+  const std::string* fileForNumber(std::int64_t n) const;
+
+  const std::uint32_t offset;
+  std::vector<std::string> directories;
+  std::vector<std::string> files;
+  /// True for a DWARF 5 table, whose files are numbered from 0.
+  bool filesNumberedFromZero = false;
+};
+
+} // namespace Model

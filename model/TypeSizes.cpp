@@ -1,0 +1,145 @@
+// The size rule of every model class, in one place.
+//
+// The rules follow references (a typedef asks its aliased type, an array its
+// element type) and walk children (a plain object sums them). A malformed dump
+// can chain 100 000 qualifiers or close a chain into a cycle, so the rules are
+// evaluated on an explicit stack instead of by recursion, and an object that
+// is already being sized further up the same chain answers 0.
+#include "model/BasicObject.h"
+#include "model/ModelCast.h"
+#include "model/ProgramObjects.h"
+#include "model/TypeObjects.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace Model {
+
+namespace {
+
+enum class Rule {
+  Stored,          ///< a value held by the object itself
+  FollowType,      ///< the size of the referenced object (0 when null)
+  SumChildren,     ///< the sum over the children
+  SumTimesElement, ///< (sum over the children) x size of the element type
+};
+
+struct SizeRule {
+  Rule rule;
+  std::uint32_t stored;
+  const BasicObject* next;
+};
+
+SizeRule stored(std::int32_t value) { return {Rule::Stored, static_cast<std::uint32_t>(value), nullptr}; }
+SizeRule follow(const BasicObject* next) { return {Rule::FollowType, 0, next}; }
+
+SizeRule ruleFor(const BasicObject& o) {
+  const BasicObject* p = &o;
+  if (auto t = as<TypeInfo_Typedef>(p)) return follow(t->type);
+  if (auto t = as<TypeInfo_Base>(p)) return stored(t->byteSize);
+  if (auto t = as<TypeInfo_Member>(p)) return t->bitSize != 0 ? stored(t->byteSize) : follow(t->type);
+  if (auto t = as<TypeInfo_Const>(p)) return follow(t->type);
+  if (auto t = as<TypeInfo_Volatile>(p)) return follow(t->type);
+  if (auto t = as<TypeInfo_Pointer>(p)) return stored(t->byteSize);
+  if (auto t = as<TypeInfo_Structure>(p)) return stored(t->byteSize);
+  if (auto t = as<TypeInfo_Class>(p)) return stored(t->byteSize);
+  if (auto t = as<TypeInfo_Union>(p)) return stored(t->byteSize);
+  if (auto t = as<TypeInfo_Enumeration>(p)) return stored(t->byteSize);
+  if (auto t = as<TypeInfo_Array>(p)) return {Rule::SumTimesElement, 0, t->type};
+  if (auto t = as<TypeInfo_Subrange>(p))
+    return {Rule::Stored,
+            static_cast<std::uint32_t>(t->upperBound) - static_cast<std::uint32_t>(t->lowerBound) + 1u, nullptr};
+  if (auto t = as<VariableInfo>(p)) return follow(t->type);
+  if (auto t = as<TypeInfo_ImportedDeclaration>(p)) return follow(t->type);
+  if (auto t = as<TypeInfo_Inheritance>(p)) return follow(t->type);
+  if (auto t = as<TypeInfo_Subroutine>(p)) return follow(t->type);
+  if (is<TypeInfo_Enumerator>(p) || is<CompileUnitInfo>(p) || is<FunctionInfo>(p)) return stored(0);
+  // Plain objects (the root, lexical blocks) and namespaces.
+  return {Rule::SumChildren, 0, nullptr};
+}
+
+enum class Awaiting { Nothing, Child, Followed, Element };
+
+struct Frame {
+  const BasicObject* object;
+  SizeRule rule;
+  std::size_t nextChild = 0;
+  std::uint32_t value = 0;
+  bool referenceAsked = false;
+  Awaiting awaiting = Awaiting::Nothing;
+};
+
+void deliver(Frame& frame, std::uint32_t size) {
+  switch (frame.awaiting) {
+  case Awaiting::Child: frame.value += size; break;
+  case Awaiting::Followed: frame.value = size; break;
+  case Awaiting::Element: frame.value *= size; break;
+  case Awaiting::Nothing: break;
+  }
+  frame.awaiting = Awaiting::Nothing;
+}
+
+class SizeEvaluator {
+public:
+  ~SizeEvaluator() {
+    for (const Frame& f : stack_)
+      f.object->sizeInProgress = false;
+  }
+
+  std::uint32_t run(const BasicObject& start) {
+    std::uint32_t immediate = 0;
+    if (!enter(&start, immediate))
+      return immediate;
+    for (;;) {
+      Frame& f = stack_.back();
+      const BasicObject* sub = nullptr;
+      if (f.rule.rule == Rule::FollowType && !f.referenceAsked) {
+        f.referenceAsked = true;
+        f.awaiting = Awaiting::Followed;
+        sub = f.rule.next;
+      } else if (f.rule.rule != Rule::FollowType && f.nextChild < f.object->children.size()) {
+        f.awaiting = Awaiting::Child;
+        sub = f.object->children[f.nextChild++].get();
+      } else if (f.rule.rule == Rule::SumTimesElement && !f.referenceAsked) {
+        f.referenceAsked = true;
+        f.awaiting = Awaiting::Element;
+        sub = f.rule.next;
+      } else {
+        const std::uint32_t done = f.value;
+        f.object->sizeInProgress = false;
+        stack_.pop_back();
+        if (stack_.empty())
+          return done;
+        deliver(stack_.back(), done);
+        continue;
+      }
+      if (!enter(sub, immediate))
+        deliver(stack_.back(), immediate);
+    }
+  }
+
+private:
+  /// Starts sizing \p object: answers at once (returning false) when the size
+  /// needs no further step, otherwise pushes a frame.
+  bool enter(const BasicObject* object, std::uint32_t& immediate) {
+    immediate = 0;
+    if (object == nullptr || object->sizeInProgress)
+      return false;
+    const SizeRule rule = ruleFor(*object);
+    if (rule.rule == Rule::Stored) {
+      immediate = rule.stored;
+      return false;
+    }
+    stack_.push_back(Frame{object, rule});
+    object->sizeInProgress = true;
+    return true;
+  }
+
+  std::vector<Frame> stack_;
+};
+
+} // namespace
+
+std::uint32_t BasicObject::getSize() const { return SizeEvaluator().run(*this); }
+
+} // namespace Model
