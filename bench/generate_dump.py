@@ -14,7 +14,10 @@ together are shifted so that the result parses into one consistent model:
   * raw .debug_line: table offsets, the offsets of the directory and file
     tables and the offsets of the line-number statements move by the size of
     the .debug_line of the copies before;
-  * .debug_aranges: the unit offsets move with .debug_info.
+  * .debug_aranges: the unit offsets move with .debug_info;
+  * the names of variables get the suffix "_<copy>", so that each copy's
+    symbols have names of their own, as in one real image (a repeated name is
+    the exception there: a file-local static of the same name in two files).
 
 Everything else (abbreviations, strings, frames, decoded lines, ...) is
 repeated as it is, which keeps the mix of line kinds of a real dump. Code
@@ -35,8 +38,8 @@ import re
 import sys
 import time
 
-# Kinds of shifted values.
-INFO, LINE, ADDR = 0, 1, 2
+# Kinds of shifted values; COPY is the number of the copy itself.
+INFO, LINE, ADDR, COPY = 0, 1, 2, 3
 
 SECTION_HEADING = re.compile(rb"^(?:Contents of the |Raw dump of debug contents of section )")
 INFO_HEADING = b"Contents of the .debug_info section:"
@@ -165,9 +168,11 @@ class SourceDump:
 
     def _info(self, t, body):
         unit_offset = None
+        variable = False
         for line in body:
             m = ENTRY_HEADER.match(line)
             if m:
+                variable = m.group(3).endswith(b"(DW_TAG_variable)")
                 t.text(m.group(1))
                 t.hole(INFO, int(m.group(2), 16), b"%x")
                 t.text(m.group(3) + b"\n")
@@ -178,6 +183,8 @@ class SourceDump:
                 t.hole(INFO, int(m.group(2), 16), b"%x")
                 t.text(m.group(3))
                 self._value(t, m.group(4), m.group(5))
+                if variable and m.group(4) == b"DW_AT_name":
+                    t.hole(COPY, 0, b"_%d")
                 t.text(b"\n")
                 continue
             m = UNIT_HEADER.match(line)
@@ -278,7 +285,7 @@ class Copies:
         info = line = addr = 0
         for c in range(count):
             src = sources[c % len(sources)]
-            self.deltas.append((info, line, addr & 0xFFFFFFFF))
+            self.deltas.append((info, line, addr & 0xFFFFFFFF, c))
             info += src.info_size
             line += src.line_size
             addr += src.addr_stride

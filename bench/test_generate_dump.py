@@ -18,7 +18,7 @@ import generate_dump  # noqa: E402
 
 FIRMWARE_DIR = None
 
-ENTRY = re.compile(r"^ <\d+><([0-9a-f]+)>: Abbrev Number: \d+ \(DW_TAG_")
+ENTRY = re.compile(r"^ <\d+><([0-9a-f]+)>: Abbrev Number: \d+ \((DW_TAG_[a-z_]+)\)")
 ATTRIBUTE = re.compile(r"^ +<([0-9a-f]+)> +(DW_AT_[^ :]+)[ :]+ (.*)$")
 REFERENCE = re.compile(r"^<0x([0-9a-f]+)>$")
 LINE_TABLE = re.compile(r"^  Offset: +(0x[0-9a-f]+|0)$")
@@ -28,13 +28,15 @@ ADDR = re.compile(r"(\d+) byte block: 3 ([0-9a-f]+) ([0-9a-f]+) ([0-9a-f]+) ([0-
 def summarize(path):
     """Entry offsets, references, stmt_list values, line-table offsets and
     located addresses (with their block bytes) of a dump, in dump order."""
-    s = {"entries": [], "refs": [], "stmt": [], "tables": [], "addrs": [], "attributes": 0}
+    s = {"entries": [], "refs": [], "stmt": [], "tables": [], "addrs": [], "names": [], "attributes": 0}
+    tag = None
     with open(path, encoding="latin-1") as f:
         for line in f:
             line = line.rstrip("\n")
             m = ENTRY.match(line)
             if m:
                 s["entries"].append(int(m.group(1), 16))
+                tag = m.group(2)
                 continue
             m = ATTRIBUTE.match(line)
             if m:
@@ -43,6 +45,8 @@ def summarize(path):
                 r = REFERENCE.match(value)
                 if r:
                     s["refs"].append(int(r.group(1), 16))
+                if name == "DW_AT_name" and tag == "DW_TAG_variable":
+                    s["names"].append(value.rsplit("): ", 1)[-1])
                 if name == "DW_AT_stmt_list":
                     s["stmt"].append(int(value, 16))
                 a = ADDR.search(value)
@@ -129,6 +133,12 @@ class GeneratedDumpTest(unittest.TestCase):
                     for (addr, _), (shifted, block) in zip(src["addrs"], gen["addrs"][c * a : (c + 1) * a]):
                         self.assertEqual(shifted, (addr + c * source.addr_stride) & 0xFFFFFFFF)
                         self.assertEqual(block, tuple((shifted >> s) & 0xFF for s in (0, 8, 16, 24)))
+                # Each copy's variables have names of their own.
+                v = len(src["names"])
+                self.assertGreater(v, 0)
+                self.assertEqual(gen["names"][:v], src["names"])
+                for c in range(1, copies):
+                    self.assertEqual(gen["names"][c * v : (c + 1) * v], [x + "_%d" % c for x in src["names"]])
                 addresses = [x for x, _ in gen["addrs"]]
                 self.assertEqual(len(set(addresses)), len(set(x for x, _ in src["addrs"])) * copies)
 
