@@ -52,22 +52,19 @@ public:
       ++pos_;
   }
   /// One or more characters of \p isIn, taken as a group.
-  template <class Pred> bool someGroup(Pred isIn, Text& group) {
+  template <class Pred> bool someGroup(Pred isIn, Text &group) {
     const std::size_t start = pos_;
-    if (!some(isIn))
-      return false;
+    if (!some(isIn)) return false;
     group = from(start);
     return true;
   }
   bool literal(Text word) {
-    if (text_.substr(pos_, word.size()) != word)
-      return false;
+    if (text_.substr(pos_, word.size()) != word) return false;
     pos_ += word.size();
     return true;
   }
   bool literal(char c) {
-    if (pos_ >= text_.size() || text_[pos_] != c)
-      return false;
+    if (pos_ >= text_.size() || text_[pos_] != c) return false;
     ++pos_;
     return true;
   }
@@ -92,30 +89,26 @@ bool blanksThenExactly(Text text, Text word) {
 /// run stands before that blank. The rest of each pattern only needs what
 /// follows that point, and an earlier split would only add blanks and colons
 /// to its front, which cannot turn a failure into a match.
-std::size_t matchAttributeStart(Text text, Match& match) {
+std::size_t matchAttributeStart(Text text, Match &match) {
   Scanner s(text);
   if (!s.some(isSpaceChar) || !s.literal('<') || !s.someGroup(isXdigit, match.group[1]) || !s.literal('>') ||
       !s.some(isSpaceChar))
     return Text::npos;
   const std::size_t nameStart = s.position();
-  if (!s.literal("DW_AT_") || !s.some([](char c) { return c != ' ' && c != ':'; }))
-    return Text::npos;
+  if (!s.literal("DW_AT_") || !s.some([](char c) { return c != ' ' && c != ':'; })) return Text::npos;
   match.group[2] = s.from(nameStart);
   const std::size_t runStart = s.position();
   s.any([](char c) { return c == ' ' || c == ':'; });
   for (std::size_t split = s.position(); split-- > runStart + 1;)
-    if (text[split] == ' ')
-      return split + 1;
+    if (text[split] == ' ') return split + 1;
   return Text::npos;
 }
 
 /// "^.*<marker>(.*)$" on \p text: the group after the last \p marker.
-bool afterLastMarker(Text text, Text marker, Text& group) {
-  if (!anyChars(text))
-    return false;
+bool afterLastMarker(Text text, Text marker, Text &group) {
+  if (!anyChars(text)) return false;
   const std::size_t at = text.rfind(marker);
-  if (at == Text::npos)
-    return false;
+  if (at == Text::npos) return false;
   group = text.substr(at + marker.size());
   return true;
 }
@@ -127,22 +120,19 @@ std::size_t lastFileFormatWord(Text text, std::size_t limit) {
   std::size_t k = text.size();
   while (k > 0) {
     k = text.rfind(kWord, k - 1);
-    if (k == Text::npos)
-      return Text::npos;
-    if (k + kWord.size() > limit)
-      continue;
+    if (k == Text::npos) return Text::npos;
+    if (k + kWord.size() > limit) continue;
     std::size_t i = k;
     while (i > 0 && text[i - 1] == ' ')
       --i;
-    if (i < k && i > 0 && text[i - 1] == ':')
-      return k;
+    if (i < k && i > 0 && text[i - 1] == ':') return k;
   }
   return Text::npos;
 }
 
 } // namespace
 
-bool matchEntryHeader(Text text, Match& m) {
+bool matchEntryHeader(Text text, Match &m) {
   Scanner s(text);
   if (!s.some(isSpaceChar) || !s.literal('<') || !s.someGroup(isXdigit, m.group[1]) || !s.literal('>') ||
       !s.literal('<') || !s.someGroup(isXdigit, m.group[2]) || !s.literal('>') || !s.literal(':') ||
@@ -153,54 +143,46 @@ bool matchEntryHeader(Text text, Match& m) {
   // "(DW_TAG_.*)[)]$": the tag runs up to the closing parenthesis that ends
   // the line.
   const Text tag = s.rest();
-  if (tag.size() < 8 || tag.back() != ')' || tag.substr(0, 7) != "DW_TAG_")
-    return false;
+  if (tag.size() < 8 || tag.back() != ')' || tag.substr(0, 7) != "DW_TAG_") return false;
   m.group[4] = tag.substr(0, tag.size() - 1);
-  if (!anyChars(m.group[4]))
-    return false;
+  if (!anyChars(m.group[4])) return false;
   m.group[0] = text;
   return true;
 }
 
-bool matchAttribute(Text text, Match& m) {
+bool matchAttribute(Text text, Match &m) {
   const std::size_t valueStart = matchAttributeStart(text, m);
-  if (valueStart == Text::npos)
-    return false;
+  if (valueStart == Text::npos) return false;
   // "(.*)\t(.*)$": cut at the last tab.
   const Text value = text.substr(valueStart);
   const std::size_t tab = value.rfind('\t');
-  if (tab == Text::npos || !anyChars(value))
-    return false;
+  if (tab == Text::npos || !anyChars(value)) return false;
   m.group[3] = value.substr(0, tab);
   m.group[4] = value.substr(tab + 1);
   m.group[0] = text;
   return true;
 }
 
-bool matchAttributeNoTab(Text text, Match& m) {
+bool matchAttributeNoTab(Text text, Match &m) {
   const std::size_t valueStart = matchAttributeStart(text, m);
-  if (valueStart == Text::npos)
-    return false;
+  if (valueStart == Text::npos) return false;
   const Text value = text.substr(valueStart);
-  if (!anyChars(value))
-    return false;
+  if (!anyChars(value)) return false;
   m.group[3] = value;
   m.group[0] = text;
   return true;
 }
 
-bool matchLineTableOffset(Text text, Match& m) {
+bool matchLineTableOffset(Text text, Match &m) {
   Scanner s(text);
-  if (!s.some(isBlank) || !s.literal("Offset:"))
-    return false;
+  if (!s.some(isBlank) || !s.literal("Offset:")) return false;
   s.any(isBlank);
-  if (!s.literal("0x") || !s.someGroup(isXdigit, m.group[1]) || !s.atEnd())
-    return false;
+  if (!s.literal("0x") || !s.someGroup(isXdigit, m.group[1]) || !s.atEnd()) return false;
   m.group[0] = text;
   return true;
 }
 
-bool matchLineTableOffsetZero(Text text, Match& m) {
+bool matchLineTableOffsetZero(Text text, Match &m) {
   Scanner s(text);
   if (!s.some(isBlank) || !s.literal("Offset:") || !s.some(isBlank) || !s.literal('0') || !s.atEnd())
     return false;
@@ -208,63 +190,54 @@ bool matchLineTableOffsetZero(Text text, Match& m) {
   return true;
 }
 
-bool matchDirectoryTableHeader(Text text, Match& m) {
-  if (!blanksThenExactly(text, "The Directory Table:"))
-    return false;
+bool matchDirectoryTableHeader(Text text, Match &m) {
+  if (!blanksThenExactly(text, "The Directory Table:")) return false;
   m.group[0] = text;
   return true;
 }
 
-bool matchDirectoryTableOffsetHeader(Text text, Match& m) {
+bool matchDirectoryTableOffsetHeader(Text text, Match &m) {
   Scanner s(text);
-  if (!s.some(isBlank) || !s.literal("The Directory Table (offset "))
-    return false;
+  if (!s.some(isBlank) || !s.literal("The Directory Table (offset ")) return false;
   // "(?:0x)?[[:xdigit:]]+": without hex digits after "0x" the prefix cannot
   // help, since the digit run would then stop at the 'x'.
   s.literal("0x");
-  if (!s.some(isXdigit))
-    return false;
+  if (!s.some(isXdigit)) return false;
   if (s.literal(", lines ")) {
-    if (!s.some(isDigit) || !s.literal(", columns ") || !s.some(isDigit))
-      return false;
+    if (!s.some(isDigit) || !s.literal(", columns ") || !s.some(isDigit)) return false;
   }
-  if (!s.literal("):") || !s.atEnd())
-    return false;
+  if (!s.literal("):") || !s.atEnd()) return false;
   m.group[0] = text;
   return true;
 }
 
-bool matchDirectoryTableColumns(Text text, Match& m) {
-  if (!blanksThenExactly(text, "Entry\tName"))
-    return false;
+bool matchDirectoryTableColumns(Text text, Match &m) {
+  if (!blanksThenExactly(text, "Entry\tName")) return false;
   m.group[0] = text;
   return true;
 }
 
-bool matchFileTableHeader(Text text, Match& m) {
-  if (!blanksThenExactly(text, "Entry\tDir\tTime\tSize\tName"))
-    return false;
+bool matchFileTableHeader(Text text, Match &m) {
+  if (!blanksThenExactly(text, "Entry\tDir\tTime\tSize\tName")) return false;
   m.group[0] = text;
   return true;
 }
 
-bool matchFileTableDwarf5Header(Text text, Match& m) {
-  if (!blanksThenExactly(text, "Entry\tDir\tName"))
-    return false;
+bool matchFileTableDwarf5Header(Text text, Match &m) {
+  if (!blanksThenExactly(text, "Entry\tDir\tName")) return false;
   m.group[0] = text;
   return true;
 }
 
-bool matchDirectoryEntry(Text text, Match& m) {
+bool matchDirectoryEntry(Text text, Match &m) {
   Scanner s(text);
-  if (!s.some(isBlank) || !anyChars(s.rest()))
-    return false;
+  if (!s.some(isBlank) || !anyChars(s.rest())) return false;
   m.group[1] = s.rest();
   m.group[0] = text;
   return true;
 }
 
-bool matchNumberedDirectoryEntry(Text text, Match& m) {
+bool matchNumberedDirectoryEntry(Text text, Match &m) {
   Scanner s(text);
   if (!s.some(isBlank) || !s.someGroup(isDigit, m.group[1]) || !s.literal('\t') || !anyChars(s.rest()))
     return false;
@@ -273,7 +246,7 @@ bool matchNumberedDirectoryEntry(Text text, Match& m) {
   return true;
 }
 
-bool matchFileEntry(Text text, Match& m) {
+bool matchFileEntry(Text text, Match &m) {
   Scanner s(text);
   if (!s.some(isBlank) || !s.someGroup(isDigit, m.group[1]) || !s.literal('\t') ||
       !s.someGroup(isDigit, m.group[2]) || !s.literal('\t') || !s.some(isDigit) || !s.literal('\t') ||
@@ -284,7 +257,7 @@ bool matchFileEntry(Text text, Match& m) {
   return true;
 }
 
-bool matchFileEntryDwarf5(Text text, Match& m) {
+bool matchFileEntryDwarf5(Text text, Match &m) {
   Scanner s(text);
   if (!s.some(isBlank) || !s.someGroup(isDigit, m.group[1]) || !s.literal('\t') ||
       !s.someGroup(isDigit, m.group[2]) || !s.literal('\t') || !anyChars(s.rest()))
@@ -294,18 +267,16 @@ bool matchFileEntryDwarf5(Text text, Match& m) {
   return true;
 }
 
-bool matchIndirectLineString(Text text, Match& m) {
+bool matchIndirectLineString(Text text, Match &m) {
   Scanner s(text);
-  if (!s.literal("(indirect "))
-    return false;
+  if (!s.literal("(indirect ")) return false;
   s.literal("line ");
-  if (!s.literal("string, offset: ") || !afterLastMarker(s.rest(), "): ", m.group[1]))
-    return false;
+  if (!s.literal("string, offset: ") || !afterLastMarker(s.rest(), "): ", m.group[1])) return false;
   m.group[0] = text;
   return true;
 }
 
-bool matchPointerSize(Text text, Match& m) {
+bool matchPointerSize(Text text, Match &m) {
   Scanner s(text);
   if (!s.some(isSpaceChar) || !s.literal("Pointer Size:") || !s.some(isSpaceChar) ||
       !s.someGroup(isDigit, m.group[1]) || !s.atEnd())
@@ -314,34 +285,31 @@ bool matchPointerSize(Text text, Match& m) {
   return true;
 }
 
-bool matchFileFormat(Text text, Match& m) {
+bool matchFileFormat(Text text, Match &m) {
   constexpr Text kLittle = "little";
-  if (text.size() < kLittle.size() || text.substr(text.size() - kLittle.size()) != kLittle || !anyChars(text) ||
-      lastFileFormatWord(text, text.size() - kLittle.size()) == Text::npos)
+  if (text.size() < kLittle.size() || text.substr(text.size() - kLittle.size()) != kLittle ||
+      !anyChars(text) || lastFileFormatWord(text, text.size() - kLittle.size()) == Text::npos)
     return false;
   m.group[0] = text;
   return true;
 }
 
-bool matchFileFormatName(Text text, Match& m) {
-  if (!anyChars(text))
-    return false;
+bool matchFileFormatName(Text text, Match &m) {
+  if (!anyChars(text)) return false;
   const std::size_t k = lastFileFormatWord(text, text.size());
-  if (k == Text::npos)
-    return false;
+  if (k == Text::npos) return false;
   m.group[1] = text.substr(k + std::strlen("file format "));
   m.group[0] = text;
   return true;
 }
 
-bool matchNameIndirect(Text text, Match& m) {
-  if (!afterLastMarker(text, "): ", m.group[1]))
-    return false;
+bool matchNameIndirect(Text text, Match &m) {
+  if (!afterLastMarker(text, "): ", m.group[1])) return false;
   m.group[0] = text;
   return true;
 }
 
-bool matchLocationAddress(Text text, Match& m) {
+bool matchLocationAddress(Text text, Match &m) {
   Scanner s(text);
   if (!s.literal("(DW_OP_addr:") || !s.some(isSpaceChar) || !s.someGroup(isXdigit, m.group[1]) ||
       !s.literal(')') || !s.atEnd())
@@ -350,7 +318,7 @@ bool matchLocationAddress(Text text, Match& m) {
   return true;
 }
 
-bool matchLocationAddressPlus(Text text, Match& m) {
+bool matchLocationAddressPlus(Text text, Match &m) {
   Scanner s(text);
   if (!s.literal("(DW_OP_addr:") || !s.some(isSpaceChar) || !s.someGroup(isXdigit, m.group[1]) ||
       !s.literal(';') || !s.some(isSpaceChar) || !s.literal("DW_OP_plus_uconst:") || !s.some(isSpaceChar) ||
@@ -360,7 +328,7 @@ bool matchLocationAddressPlus(Text text, Match& m) {
   return true;
 }
 
-bool matchMemberLocationBlock(Text text, Match& m) {
+bool matchMemberLocationBlock(Text text, Match &m) {
   Scanner s(text);
   if (!s.literal("(DW_OP_plus_uconst:") || !s.some(isSpaceChar) || !s.someGroup(isDigit, m.group[1]) ||
       !s.literal(')') || !s.atEnd())
@@ -369,25 +337,21 @@ bool matchMemberLocationBlock(Text text, Match& m) {
   return true;
 }
 
-bool matchMemberLocationConstant(Text text, Match& m) {
+bool matchMemberLocationConstant(Text text, Match &m) {
   Scanner s(text);
   s.any(isSpace);
-  if (!s.someGroup(isDigit, m.group[1]))
-    return false;
+  if (!s.someGroup(isDigit, m.group[1])) return false;
   s.any(isSpace);
-  if (!s.atEnd())
-    return false;
+  if (!s.atEnd()) return false;
   m.group[0] = text;
   return true;
 }
 
-bool matchReference(Text text, Match& m) {
-  if (!anyChars(text))
-    return false;
+bool matchReference(Text text, Match &m) {
+  if (!anyChars(text)) return false;
   for (std::size_t k = text.size(); k > 0;) {
     k = text.rfind("0x", k - 1);
-    if (k == Text::npos)
-      return false;
+    if (k == Text::npos) return false;
     if (k + 2 < text.size() && isXdigit(text[k + 2])) {
       Scanner s(text.substr(k + 2));
       s.some(isXdigit);
@@ -399,12 +363,10 @@ bool matchReference(Text text, Match& m) {
   return false;
 }
 
-bool matchEncoding(Text text, Match& m) {
-  if (text.size() < 2 || text.back() != ')' || !anyChars(text))
-    return false;
+bool matchEncoding(Text text, Match &m) {
+  if (text.size() < 2 || text.back() != ')' || !anyChars(text)) return false;
   const std::size_t open = text.rfind('(', text.size() - 2);
-  if (open == Text::npos)
-    return false;
+  if (open == Text::npos) return false;
   m.group[1] = text.substr(open + 1, text.size() - 2 - open);
   m.group[0] = text;
   return true;

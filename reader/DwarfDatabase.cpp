@@ -1,28 +1,77 @@
 #include "reader/DwarfDatabase.h"
 
+#include "reader/BitFieldLayout.h"
+#include "reader/ByteOrderFlag.h"
+#include "reader/DumpLineReader.h"
+#include "reader/LineParser.h"
+
+#include <cstdio>
+
 namespace {
-/// Set by a file-format line whose format name ends in "little"; shared by
-/// every database of the process and never cleared.
-bool littleEndianFlag = false;
+
+/// Runs the whole construction over the lines of \p reader: the parse, the
+/// link pass, then the layout of DWARF 4/5 bit fields (which needs the
+/// members' types linked).
+void build(DwarfDatabase &database, DumpLineReader &reader) {
+  DwarfDatabase::LineParser parser(database);
+  std::string_view line;
+  while (reader.next(line))
+    parser.parseLine(line);
+  database.linkReferences();
+  BitFieldLayout::convertDataBitOffsets(database.members, parser.bigEndianTarget());
+}
+
 } // namespace
 
 DwarfDatabase::DwarfDatabase() = default;
 
-DwarfDatabase::DwarfDatabase(const std::string& dumpFileName) { (void)dumpFileName; }
-
-DwarfDatabase::~DwarfDatabase() = default;
-
-void DwarfDatabase::parseDumpText(std::string_view dumpText) {
-  (void)dumpText;
-  root = std::make_unique<Model::BasicObject>(0, nullptr);
+DwarfDatabase::DwarfDatabase(const std::string &dumpFileName) {
+  // Binary mode: the reader removes a carriage return before a line feed
+  // itself, the same on every platform.
+  std::FILE *file = std::fopen(dumpFileName.c_str(), "rb");
+  if (file == nullptr) return;
   dumpOpened_ = true;
+  DumpLineReader reader(file);
+  build(*this, reader);
+  std::fclose(file);
 }
 
-bool DwarfDatabase::isLittleEndian() { return littleEndianFlag; }
+DwarfDatabase::~DwarfDatabase() {
+  // The root's destructor takes the whole tree down; the lists and indexes
+  // only point into it.
+  root.reset();
+  ownedStatementLists.clear();
+}
 
-const Model::StatementList* DwarfDatabase::findStatementList(std::uint32_t stmtListOffset) const {
+void DwarfDatabase::parseDumpText(std::string_view dumpText) {
+  // A second parse starts from an empty database, so that no list keeps
+  // pointers into the tree it replaces.
+  if (root != nullptr) {
+    locatedObjects.clear();
+    arrayTypes.clear();
+    classTypes.clear();
+    constTypes.clear();
+    importedDeclarations.clear();
+    inheritances.clear();
+    members.clear();
+    subroutineTypes.clear();
+    typedefs.clear();
+    volatileTypes.clear();
+    functions.clear();
+    variables.clear();
+    objectsByOffset.clear();
+    statementListsByOffset.clear();
+    ownedStatementLists.clear();
+    root.reset();
+  }
+  dumpOpened_ = true;
+  DumpLineReader reader(dumpText);
+  build(*this, reader);
+}
+
+bool DwarfDatabase::isLittleEndian() { return ByteOrderFlag::isLittleEndian(); }
+
+const Model::StatementList *DwarfDatabase::findStatementList(std::uint32_t stmtListOffset) const {
   const auto it = statementListsByOffset.find(stmtListOffset);
   return it == statementListsByOffset.end() ? nullptr : it->second;
 }
-
-void DwarfDatabase::linkReferences() {}

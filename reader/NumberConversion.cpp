@@ -7,8 +7,7 @@ std::optional<std::int32_t> decimal(std::string_view text) {
   while (pos < text.size() && (text[pos] == ' ' || (text[pos] >= '\t' && text[pos] <= '\r')))
     ++pos;
   bool negative = false;
-  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-'))
-    negative = text[pos++] == '-';
+  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) negative = text[pos++] == '-';
   const std::size_t firstDigit = pos;
   // Accumulate the magnitude in 64 bits and stop as soon as it leaves the
   // range, so that any number of digits is safe.
@@ -16,15 +15,12 @@ std::optional<std::int32_t> decimal(std::string_view text) {
   std::int64_t magnitude = 0;
   while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
     magnitude = magnitude * 10 + (text[pos] - '0');
-    if (magnitude > kLimit)
-      return std::nullopt;
+    if (magnitude > kLimit) return std::nullopt;
     ++pos;
   }
-  if (pos == firstDigit)
-    return std::nullopt;
+  if (pos == firstDigit) return std::nullopt;
   const std::int64_t value = negative ? -magnitude : magnitude;
-  if (value >= kLimit)
-    return std::nullopt;
+  if (value >= kLimit) return std::nullopt;
   return static_cast<std::int32_t>(value);
 }
 

@@ -1,0 +1,12 @@
+#include "reader/ByteOrderFlag.h"
+
+namespace ByteOrderFlag {
+
+namespace {
+bool littleEndian = false;
+} // namespace
+
+bool isLittleEndian() { return littleEndian; }
+void setLittleEndian() { littleEndian = true; }
+
+} // namespace ByteOrderFlag

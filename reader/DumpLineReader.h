@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <memory>
+#include <string_view>
+
+/// Splits a dump into lines without ever holding the whole dump: the file is
+/// read in large chunks and each line is handed out as a view into the chunk.
+///
+/// A line ends at a line feed; a carriage return directly before the line
+/// feed belongs to the line end. A last line without a line feed is a line
+/// too; nothing is handed out for the empty rest after a final line feed.
+class DumpLineReader {
+public:
+  static constexpr std::size_t kChunkSize = std::size_t{4} << 20;
+
+  /// Reads from \p file (opened in binary mode; not closed here).
+  explicit DumpLineReader(std::FILE *file, std::size_t chunkSize = kChunkSize);
+  /// Splits a dump held in memory; \p text must outlive the reader.
+  explicit DumpLineReader(std::string_view text);
+
+  DumpLineReader(const DumpLineReader &) = delete;
+  DumpLineReader &operator=(const DumpLineReader &) = delete;
+
+  /// The next line, valid until the next call; false at the end.
+  bool next(std::string_view &line);
+
+private:
+  /// Moves the unfinished line to the front of the buffer, grows the buffer
+  /// when that line fills it, and reads more. False once the file is done.
+  bool refill();
+
+  std::FILE *file_ = nullptr;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t capacity_ = 0;
+  const char *begin_ = nullptr; ///< start of the next line
+  const char *end_ = nullptr;   ///< end of the data read so far
+  const char *scan_ = nullptr;  ///< where the search for the next line feed goes on
+  bool atEof_ = false;
+};

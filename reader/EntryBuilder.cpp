@@ -1,0 +1,130 @@
+#include "reader/EntryBuilder.h"
+
+#include "model/Model.h"
+#include "reader/DwarfDatabase.h"
+
+namespace {
+
+struct TagRow {
+  std::string_view tag;
+  EntryKind kind;
+};
+
+constexpr TagRow kTagTable[] = {
+    {"DW_TAG_array_type", EntryKind::Array},
+    {"DW_TAG_base_type", EntryKind::Base},
+    {"DW_TAG_class_type", EntryKind::Class},
+    {"DW_TAG_const_type", EntryKind::Const},
+    {"DW_TAG_enumeration_type", EntryKind::Enumeration},
+    {"DW_TAG_enumerator", EntryKind::Enumerator},
+    {"DW_TAG_imported_declaration", EntryKind::ImportedDeclaration},
+    {"DW_TAG_inheritance", EntryKind::Inheritance},
+    {"DW_TAG_member", EntryKind::Member},
+    {"DW_TAG_namespace", EntryKind::Namespace},
+    {"DW_TAG_pointer_type", EntryKind::Pointer},
+    {"DW_TAG_structure_type", EntryKind::Structure},
+    {"DW_TAG_subrange_type", EntryKind::Subrange},
+    {"DW_TAG_subroutine_type", EntryKind::Subroutine},
+    {"DW_TAG_inlined_subroutine", EntryKind::Subroutine},
+    {"DW_TAG_typedef", EntryKind::Typedef},
+    {"DW_TAG_union_type", EntryKind::Union},
+    {"DW_TAG_volatile_type", EntryKind::Volatile},
+    {"DW_TAG_subprogram", EntryKind::Function},
+    {"DW_TAG_compile_unit", EntryKind::CompileUnit},
+    {"DW_TAG_variable", EntryKind::Variable},
+    {"DW_TAG_formal_parameter", EntryKind::Variable},
+};
+
+template <class T, class List>
+T *createListed(Model::EntryOffset offset, Model::BasicObject *parent, List &list) {
+  auto *object = new T(offset, parent); // owned by parent from here on
+  list.push_back(object);
+  return object;
+}
+
+} // namespace
+
+EntryKind entryKindForTag(std::string_view tag) {
+  // A string_view comparison checks the length first, so most rows cost one
+  // integer compare.
+  for (const TagRow &row : kTagTable)
+    if (row.tag == tag) return row.kind;
+  return EntryKind::Plain;
+}
+
+EntryBuilder::EntryBuilder(DwarfDatabase &database) : database_(database) {
+  database_.root = std::make_unique<Model::BasicObject>(0, nullptr);
+  levels_.push_back(database_.root.get());
+}
+
+CurrentEntry EntryBuilder::build(std::int32_t level, Model::EntryOffset offset, std::string_view tag,
+                                 std::int32_t pointerSize) {
+  if (level < 0) return {};
+  const std::uint32_t key = static_cast<std::uint32_t>(level) + 1;
+  if (key > depthLimit_ + 1) return {};
+  Model::BasicObject *parent = levels_[key - 1];
+  const EntryKind kind = entryKindForTag(tag);
+  Model::BasicObject *object = create(kind, offset, parent, pointerSize);
+  if (key == levels_.size())
+    levels_.push_back(object);
+  else
+    levels_[key] = object;
+  database_.objectsByOffset.insert(offset, object);
+  depthLimit_ = key;
+  return {object, kind};
+}
+
+Model::BasicObject *EntryBuilder::create(EntryKind kind, Model::EntryOffset offset,
+                                         Model::BasicObject *parent, std::int32_t pointerSize) {
+  using namespace Model;
+  DwarfDatabase &db = database_;
+  // Every constructor hands the new object to its parent, which owns it.
+  switch (kind) {
+  case EntryKind::Array:
+    return createListed<TypeInfo_Array>(offset, parent, db.arrayTypes);
+  case EntryKind::Base:
+    return new TypeInfo_Base(offset, parent);
+  case EntryKind::Class:
+    return createListed<TypeInfo_Class>(offset, parent, db.classTypes);
+  case EntryKind::Const:
+    return createListed<TypeInfo_Const>(offset, parent, db.constTypes);
+  case EntryKind::Enumeration:
+    return new TypeInfo_Enumeration(offset, parent);
+  case EntryKind::Enumerator:
+    return new TypeInfo_Enumerator(offset, parent);
+  case EntryKind::ImportedDeclaration:
+    return createListed<TypeInfo_ImportedDeclaration>(offset, parent, db.importedDeclarations);
+  case EntryKind::Inheritance:
+    return createListed<TypeInfo_Inheritance>(offset, parent, db.inheritances);
+  case EntryKind::Member:
+    return createListed<TypeInfo_Member>(offset, parent, db.members);
+  case EntryKind::Namespace:
+    return new TypeInfo_Namespace(offset, parent);
+  case EntryKind::Pointer: {
+    auto *pointer = new TypeInfo_Pointer(offset, parent);
+    pointer->byteSize = pointerSize;
+    return pointer;
+  }
+  case EntryKind::Structure:
+    return new TypeInfo_Structure(offset, parent);
+  case EntryKind::Subrange:
+    return new TypeInfo_Subrange(offset, parent);
+  case EntryKind::Subroutine:
+    return createListed<TypeInfo_Subroutine>(offset, parent, db.subroutineTypes);
+  case EntryKind::Typedef:
+    return createListed<TypeInfo_Typedef>(offset, parent, db.typedefs);
+  case EntryKind::Union:
+    return new TypeInfo_Union(offset, parent);
+  case EntryKind::Volatile:
+    return createListed<TypeInfo_Volatile>(offset, parent, db.volatileTypes);
+  case EntryKind::Function:
+    return createListed<FunctionInfo>(offset, parent, db.functions);
+  case EntryKind::CompileUnit:
+    return new CompileUnitInfo(offset, parent);
+  case EntryKind::Variable:
+    return createListed<VariableInfo>(offset, parent, db.variables);
+  case EntryKind::Plain:
+    break;
+  }
+  return new BasicObject(offset, parent);
+}
