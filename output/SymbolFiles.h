@@ -9,5 +9,5 @@ class DwarfDatabase;
 /// at the end of a single pass over the leaves. Returns false when a file could
 /// not be created or fully written, or when the leaf list had to be cut; the
 /// console has then said why.
-bool writeSymbolFiles(const std::string& m51FileName, const std::string& canapeFileName,
-                      const DwarfDatabase& database);
+bool writeSymbolFiles(const std::string &m51FileName, const std::string &canapeFileName,
+                      const DwarfDatabase &database);

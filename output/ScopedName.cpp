@@ -1,0 +1,91 @@
+// Scope-qualified names: "tick@count", "drive::Motor->limit".
+//
+// The name grows from the inside out while the walk climbs the parents. A
+// class, function or variable that has a specification gives the name of its
+// declaration and the walk goes on at the declaration's parent, so a
+// malformed dump can close the climb into a loop; the walk is iterative and
+// stops at an object it has already passed.
+#include "output/SymbolExpansion.h"
+
+#include "model/Model.h"
+#include "model/ModelCast.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+using Model::BasicObject;
+
+namespace {
+
+/// How one object takes part in a scoped name.
+struct Scope {
+  std::string_view separator;   ///< empty: the object contributes nothing
+  const BasicObject *nameGiver; ///< the walk goes on at its parent
+};
+
+Scope scopeOf(const BasicObject &object) {
+  using namespace Model;
+  if (auto c = as<TypeInfo_Class>(&object)) return {"->", c->specification != nullptr ? c->specification : c};
+  if (auto f = as<FunctionInfo>(&object)) return {"@", f->specification != nullptr ? f->specification : f};
+  if (auto v = as<VariableInfo>(&object)) return {".", v->specification != nullptr ? v->specification : v};
+  if (is<TypeInfo_Member>(&object) || is<TypeInfo_Enumeration>(&object) || is<TypeInfo_Enumerator>(&object))
+    return {".", &object};
+  if (is<TypeInfo_Namespace>(&object)) return {"::", &object};
+  return {{}, &object};
+}
+
+/// The objects a walk has passed. Most walks pass a handful, which a short
+/// list answers fastest; a dump nested thousands of levels deep gets a hash
+/// set instead.
+class PassedObjects {
+public:
+  /// False when \p object was passed before.
+  bool insert(const BasicObject *object) {
+    if (few_.size() < kFew) {
+      if (std::find(few_.begin(), few_.end(), object) != few_.end()) return false;
+      few_.push_back(object);
+      if (few_.size() == kFew) many_.insert(few_.begin(), few_.end());
+      return true;
+    }
+    return many_.insert(object).second;
+  }
+
+private:
+  static constexpr std::size_t kFew = 32;
+  std::vector<const BasicObject *> few_;
+  std::unordered_set<const BasicObject *> many_;
+};
+
+} // namespace
+
+std::string scopedName(const BasicObject *object, std::string_view suffix) {
+  struct Piece {
+    std::string name;
+    std::string_view separator;
+  };
+  std::vector<Piece> pieces; // innermost first
+  bool builtEmpty = suffix.empty();
+  PassedObjects passed;
+  while (object != nullptr && passed.insert(object)) {
+    const Scope scope = scopeOf(*object);
+    if (!scope.separator.empty()) {
+      // The separator belongs to the scope being prepended and is only
+      // written when something already follows it.
+      std::string name = scope.nameGiver->getName();
+      const std::string_view separator = builtEmpty ? std::string_view() : scope.separator;
+      builtEmpty = builtEmpty && name.empty();
+      pieces.push_back({std::move(name), separator});
+    }
+    object = scope.nameGiver->parent;
+  }
+
+  std::size_t length = suffix.size();
+  for (const Piece &piece : pieces)
+    length += piece.name.size() + piece.separator.size();
+  std::string result;
+  result.reserve(length);
+  for (auto piece = pieces.rbegin(); piece != pieces.rend(); ++piece)
+    result.append(piece->name).append(piece->separator);
+  result.append(suffix);
+  return result;
+}

@@ -1,0 +1,412 @@
+// Symbol expansion: every located variable becomes the ordered list of its
+// scalar pieces, the leaves.
+//
+// The walk is depth-first over the type of each variable: through typedefs
+// and qualifiers, into structure members, over the elements of an array's
+// first dimension, down to base types, enumerations, pointers and functions.
+// Each step works on its own copy of the record, so nothing a callee changes
+// reaches a sibling. To keep that cheap for millions of leaves, the copy that
+// travels down is a small trivially-copied Cursor; the name it carries is the
+// prefix of one shared buffer that a step only extends past its own length
+// (or, where it replaces the name, puts back before it returns).
+#include "output/SymbolExpansion.h"
+
+#include "model/Model.h"
+#include "model/ModelCast.h"
+#include "output/FileTexts.h"
+#include "reader/DwarfDatabase.h"
+
+#include <algorithm>
+#include <charconv>
+
+using namespace Model;
+
+namespace {
+
+/// The classes the walk tells apart, most frequent first.
+enum class Kind {
+  Member,
+  Base,
+  Aggregate,   ///< structure or class: children walked members-only
+  PassThrough, ///< typedef, volatile, imported declaration
+  Array,
+  Const,
+  Pointer,
+  Enumeration,
+  Union,
+  Variable,
+  Function,
+  Namespace,
+  Inheritance,
+  Other,
+};
+
+Kind kindOf(const BasicObject &object) {
+  const BasicObject *o = &object;
+  if (is<TypeInfo_Member>(o)) return Kind::Member;
+  if (is<TypeInfo_Base>(o)) return Kind::Base;
+  if (is<TypeInfo_Structure>(o)) return Kind::Aggregate;
+  if (is<TypeInfo_Typedef>(o)) return Kind::PassThrough;
+  if (is<TypeInfo_Array>(o)) return Kind::Array;
+  if (is<TypeInfo_Volatile>(o)) return Kind::PassThrough;
+  if (is<TypeInfo_Const>(o)) return Kind::Const;
+  if (is<TypeInfo_Pointer>(o)) return Kind::Pointer;
+  if (is<TypeInfo_Enumeration>(o)) return Kind::Enumeration;
+  if (is<TypeInfo_Union>(o)) return Kind::Union;
+  if (is<TypeInfo_Class>(o)) return Kind::Aggregate;
+  if (is<VariableInfo>(o)) return Kind::Variable;
+  if (is<FunctionInfo>(o)) return Kind::Function;
+  if (is<TypeInfo_Namespace>(o)) return Kind::Namespace;
+  if (is<TypeInfo_ImportedDeclaration>(o)) return Kind::PassThrough;
+  if (is<TypeInfo_Inheritance>(o)) return Kind::Inheritance;
+  return Kind::Other;
+}
+
+/// The `type` of the classes that pass the walk on to another type.
+const BasicObject *passedOnType(const BasicObject &object) {
+  if (auto t = as<TypeInfo_Typedef>(&object)) return t->type;
+  if (auto t = as<TypeInfo_Volatile>(&object)) return t->type;
+  if (auto t = as<TypeInfo_ImportedDeclaration>(&object)) return t->type;
+  return nullptr;
+}
+
+std::int32_t sizeOf(const BasicObject &object) { return static_cast<std::int32_t>(object.getSize()); }
+
+/// A SymbolRecord on its way down, without its texts: the name is the first
+/// `nameLength` characters of the expander's buffer, the type text refers to
+/// the model or to a fixed text, the declaration place is the variable's.
+struct Cursor {
+  std::uint32_t address;
+  std::int32_t bitOffset;
+  std::int32_t bitSize;
+  std::int32_t byteSize;
+  std::size_t nameLength;
+  std::string_view typeText;
+  bool isConst;
+  bool isSigned;
+};
+
+/// Appends \p index in decimal, padded on the left with zeros to \p width.
+void appendPaddedIndex(std::string &out, std::uint32_t index, int width) {
+  char digits[16];
+  const auto end = std::to_chars(digits, digits + sizeof digits, index).ptr;
+  const int length = static_cast<int>(end - digits);
+  if (width > length) out.append(static_cast<std::size_t>(width - length), '0');
+  out.append(digits, end);
+}
+
+class Expander {
+public:
+  Expander(LeafSink &sink, std::size_t leafCap) : sink_(sink), leafCap_(leafCap) { path_.reserve(64); }
+
+  /// True once the leaves reached the cap: every step then returns at once.
+  bool full() const { return leafCount_ >= leafCap_; }
+
+  /// Expands \p object as the first step, starting from \p record.
+  void start(const BasicObject *object, const SymbolRecord &record, bool membersOnly) {
+    name_ = record.symbolName;
+    leaf_.declLocation = record.declLocation;
+    const Cursor cursor{record.address,           record.bitOffset, record.bitSize, record.byteSize,
+                        record.symbolName.size(), record.typeText,  record.isConst, record.isSigned};
+    expand(object, cursor, membersOnly, 1);
+  }
+
+private:
+  void expand(const BasicObject *object, Cursor cursor, bool membersOnly, int depth);
+  void expandNamedAfter(const BasicObject &object, const BasicObject &specification, bool isFunction,
+                        Cursor cursor, int depth);
+  void expandElements(const TypeInfo_Array &array, Cursor &cursor, int depth);
+  void expandChildren(const BasicObject &object, const Cursor &cursor, bool membersOnly, int depth);
+  void appendName(Cursor &cursor, std::string_view separator, const BasicObject &object);
+  void emitLeaf(const Cursor &cursor);
+  bool onPath(const BasicObject *object) const {
+    return std::find(path_.begin(), path_.end(), object) != path_.end();
+  }
+
+  LeafSink &sink_;
+  const std::size_t leafCap_;
+  std::size_t leafCount_ = 0;
+  /// The name buffer shared by all steps (see Cursor::nameLength).
+  std::string name_;
+  /// The record handed to the sink, reused so that a leaf costs no allocation.
+  SymbolRecord leaf_;
+  /// The objects whose expansion is under way, outermost first.
+  std::vector<const BasicObject *> path_;
+};
+
+/// Keeps an object on the expansion path for the lifetime of the guard.
+class OnPath {
+public:
+  OnPath(std::vector<const BasicObject *> &path, const BasicObject *object) : path_(path) {
+    path_.push_back(object);
+  }
+  ~OnPath() { path_.pop_back(); }
+  OnPath(const OnPath &) = delete;
+  OnPath &operator=(const OnPath &) = delete;
+
+private:
+  std::vector<const BasicObject *> &path_;
+};
+
+void Expander::expand(const BasicObject *object, Cursor cursor, bool membersOnly, int depth) {
+  // A type met again on its own path is a cycle of a malformed dump; it
+  // would never end, so the second visit yields nothing.
+  if (object == nullptr || depth > kMaxExpansionDepth || full() || onPath(object)) return;
+  const Kind kind = kindOf(*object);
+  const OnPath guard(path_, object);
+
+  if (membersOnly) {
+    // Inside a structure or class only what lives in each instance counts:
+    // data members and base-class parts. A static data member (declared as
+    // a variable, or as a member entry flagged as declaration) lives once,
+    // at its own address, and is written through its definition.
+    if (kind == Kind::Inheritance) {
+      const auto &inheritance = static_cast<const TypeInfo_Inheritance &>(*object);
+      if (inheritance.type != nullptr) {
+        cursor.address += static_cast<std::uint32_t>(inheritance.dataMemberLocation);
+        expand(inheritance.type, cursor, false, depth + 1);
+      }
+      return;
+    }
+    if (kind != Kind::Member || static_cast<const TypeInfo_Member &>(*object).isDeclaration) return;
+  }
+
+  bool childrenMembersOnly = false;
+  switch (kind) {
+  case Kind::Base:
+    cursor.typeText = static_cast<const TypeInfo_Base &>(*object).encodingName.view();
+    cursor.isSigned = isSignedEncoding(cursor.typeText);
+    cursor.byteSize = sizeOf(*object);
+    emitLeaf(cursor);
+    break;
+  case Kind::Enumeration:
+    cursor.typeText = FileTexts::kTypeEnumeration;
+    cursor.byteSize = sizeOf(*object);
+    emitLeaf(cursor);
+    break;
+  case Kind::Pointer:
+    // The pointed-to type is never expanded: the pointer is the cell.
+    cursor.typeText = FileTexts::kTypePointer;
+    cursor.byteSize = sizeOf(*object);
+    emitLeaf(cursor);
+    break;
+  case Kind::Function: {
+    const auto &function = static_cast<const FunctionInfo &>(*object);
+    if (function.specification != nullptr) {
+      expandNamedAfter(function, *function.specification, true, cursor, depth);
+      return;
+    }
+    appendName(cursor, ".", function);
+    cursor.byteSize = sizeOf(function);
+    cursor.typeText = FileTexts::kTypeFunction;
+    emitLeaf(cursor);
+    break;
+  }
+  case Kind::Member: {
+    const auto &member = static_cast<const TypeInfo_Member &>(*object);
+    appendName(cursor, ".", member);
+    cursor.address += static_cast<std::uint32_t>(member.dataMemberLocation);
+    cursor.bitOffset = member.bitOffset;
+    cursor.bitSize = member.bitSize;
+    cursor.byteSize = sizeOf(member);
+    expand(member.type, cursor, false, depth + 1);
+    break;
+  }
+  case Kind::Aggregate:
+    childrenMembersOnly = true;
+    break;
+  case Kind::Union:
+    // Every member starts at the union's own address.
+    cursor.typeText = FileTexts::kTypeUnion;
+    cursor.byteSize = sizeOf(*object);
+    break;
+  case Kind::Array:
+    expandElements(static_cast<const TypeInfo_Array &>(*object), cursor, depth);
+    break;
+  case Kind::Const: {
+    const BasicObject *type = static_cast<const TypeInfo_Const &>(*object).type;
+    if (type != nullptr) {
+      cursor.isConst = true;
+      expand(type, cursor, false, depth + 1);
+    }
+    break;
+  }
+  case Kind::PassThrough:
+    expand(passedOnType(*object), cursor, false, depth + 1);
+    break;
+  case Kind::Namespace:
+    appendName(cursor, "::", *object);
+    break;
+  case Kind::Variable: {
+    const auto &variable = static_cast<const VariableInfo &>(*object);
+    if (variable.specification != nullptr) {
+      expandNamedAfter(variable, *variable.specification, false, cursor, depth);
+      return;
+    }
+    appendName(cursor, ".", variable);
+    expand(variable.type, cursor, false, depth + 1);
+    break;
+  }
+  case Kind::Inheritance:
+  case Kind::Other:
+    break;
+  }
+  expandChildren(*object, cursor, childrenMembersOnly, depth);
+}
+
+/// A function or variable with a specification takes the full scoped name of
+/// its declaration in place of the name built so far; the caller's name is
+/// put back before returning.
+void Expander::expandNamedAfter(const BasicObject &object, const BasicObject &specification, bool isFunction,
+                                Cursor cursor, int depth) {
+  const std::string callerName(name_, 0, cursor.nameLength);
+  if (!isFunction) (void)object.getName(); // looked up (and traced) before the name is replaced
+  name_ = scopedName(&specification, {});
+  cursor.nameLength = name_.size();
+  if (isFunction) cursor.byteSize = sizeOf(specification);
+  expand(&specification, cursor, false, depth + 1);
+  if (isFunction) {
+    cursor.typeText = FileTexts::kTypeFunction;
+    emitLeaf(cursor);
+  }
+  expandChildren(object, cursor, false, depth);
+  name_ = callerName;
+}
+
+/// Only the first dimension is enumerated, with the element type's size as
+/// stride; the subranges themselves yield nothing.
+void Expander::expandElements(const TypeInfo_Array &array, Cursor &cursor, int depth) {
+  std::uint32_t count = 0;
+  std::uint32_t first = 0;
+  if (!array.children.empty())
+    if (auto range = as<TypeInfo_Subrange>(array.children.front().get())) {
+      count = static_cast<std::uint32_t>(range->upperBound) + 1u;
+      first = static_cast<std::uint32_t>(range->lowerBound);
+    }
+  const BasicObject *element = array.type;
+  if (element == nullptr || first >= count) return;
+  const std::uint32_t stride = element->getSize();
+  const std::size_t baseLength = cursor.nameLength;
+  int width = 1;
+  for (std::uint32_t n = count; n > 1; n /= 10)
+    ++width;
+
+  for (std::uint32_t index = first; index < count; ++index) {
+    name_.resize(baseLength);
+    name_.push_back('_');
+    appendPaddedIndex(name_, index, width);
+    cursor.nameLength = name_.size();
+    const std::size_t leavesBefore = leafCount_;
+    expand(element, cursor, false, depth + 1);
+    cursor.address += stride;
+    if (full()) return;
+    if (leafCount_ == leavesBefore) {
+      // Whether an element yields leaves does not depend on its index, so an
+      // element without leaves (an empty structure, a cycle, the depth
+      // limit) stands for all: a malformed bound of two thousand million
+      // must not turn into as many empty steps. The record ends as if the
+      // loop had run to the end.
+      const std::uint32_t last = count - 1;
+      cursor.address += stride * (last - index);
+      name_.resize(baseLength);
+      name_.push_back('_');
+      appendPaddedIndex(name_, last, width);
+      cursor.nameLength = name_.size();
+      return;
+    }
+  }
+}
+
+void Expander::expandChildren(const BasicObject &object, const Cursor &cursor, bool membersOnly, int depth) {
+  for (const auto &child : object.children) {
+    if (full()) return;
+    expand(child.get(), cursor, membersOnly, depth + 1);
+  }
+}
+
+void Expander::appendName(Cursor &cursor, std::string_view separator, const BasicObject &object) {
+  name_.resize(cursor.nameLength);
+  name_.append(separator);
+  name_.append(object.getName());
+  cursor.nameLength = name_.size();
+}
+
+void Expander::emitLeaf(const Cursor &cursor) {
+  leaf_.address = cursor.address;
+  leaf_.bitOffset = cursor.bitOffset;
+  leaf_.bitSize = cursor.bitSize;
+  leaf_.byteSize = cursor.byteSize;
+  leaf_.typeText.assign(cursor.typeText);
+  leaf_.symbolName.assign(name_, 0, cursor.nameLength);
+  leaf_.isConst = cursor.isConst;
+  leaf_.isSigned = cursor.isSigned;
+  ++leafCount_;
+  sink_.addLeaf(leaf_);
+}
+
+/// The declaration place "file(line)" of a variable: the file from its own
+/// unit's line table, file number and line from \p source (the declaration
+/// when the variable has one). Empty when the unit has no line table.
+std::string declarationPlace(const DwarfDatabase &database, const VariableInfo &variable,
+                             const BasicObject &source) {
+  const StatementList *table = database.findStatementList(variable.stmtListOffset);
+  if (table == nullptr) return {};
+  const std::string *file = table->fileForNumber(source.declFile);
+  const std::string_view fileText = file != nullptr ? std::string_view(*file) : FileTexts::kUnknownFile;
+  std::string place;
+  place.reserve(fileText.size() + source.declLine.size() + 2);
+  place.append(fileText).append("(").append(source.declLine.view()).append(")");
+  return place;
+}
+
+/// The type a located variable is expanded through. gcc writes the definition
+/// of a variable declared earlier (an extern in a header, a static data
+/// member) without a type of its own; the type is then on the declaration.
+const BasicObject *typeToExpand(const VariableInfo &variable) {
+  if (variable.type != nullptr) return variable.type;
+  if (auto declaration = as<VariableInfo>(variable.specification)) return declaration->type;
+  if (auto declaration = as<TypeInfo_Member>(variable.specification)) return declaration->type;
+  return nullptr;
+}
+
+class VectorSink final : public LeafSink {
+public:
+  explicit VectorSink(std::vector<SymbolRecord> &leaves) : leaves_(leaves) {}
+  void addLeaf(const SymbolRecord &leaf) override { leaves_.push_back(leaf); }
+
+private:
+  std::vector<SymbolRecord> &leaves_;
+};
+
+} // namespace
+
+bool expandLocatedVariables(const DwarfDatabase &database, LeafSink &sink, std::size_t leafCap) {
+  Expander expander(sink, leafCap);
+  SymbolRecord record;
+  for (const BasicObject *object : database.locatedObjects) {
+    if (expander.full()) break;
+    const auto *variable = as<VariableInfo>(object);
+    if (variable == nullptr) continue;
+    const BasicObject *source = variable->specification != nullptr ? variable->specification : variable;
+    record.address = variable->address;
+    record.declLocation = declarationPlace(database, *variable, *source);
+    record.symbolName = scopedName(variable, {});
+    // A variable whose type did not resolve contributes nothing, silently.
+    if (const BasicObject *type = typeToExpand(*variable)) expander.start(type, record, false);
+  }
+  return !expander.full();
+}
+
+std::vector<SymbolRecord> collectLeafSymbols(const DwarfDatabase &database) {
+  std::vector<SymbolRecord> leaves;
+  VectorSink sink(leaves);
+  expandLocatedVariables(database, sink);
+  return leaves;
+}
+
+void expandSymbol(const BasicObject *object, SymbolRecord record, bool membersOnly,
+                  std::vector<SymbolRecord> &leaves) {
+  VectorSink sink(leaves);
+  Expander expander(sink, leaves.size() < kLeafCap ? kLeafCap - leaves.size() : 0);
+  expander.start(object, record, membersOnly);
+}

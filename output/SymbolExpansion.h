@@ -1,0 +1,53 @@
+#pragma once
+
+#include "output/SymbolRecord.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class DwarfDatabase;
+namespace Model {
+class BasicObject;
+}
+
+/// The expansion stops when the leaf list reaches this many leaves: a
+/// malformed bound such as 2 147 483 646 must not exhaust the memory.
+inline constexpr std::size_t kLeafCap = 16777216;
+/// An expansion step nested deeper than this (the step for a variable's own
+/// type is the first) yields nothing, so no input can overflow the stack.
+inline constexpr int kMaxExpansionDepth = 1000;
+
+/// Receives the leaves of an expansion, in order, one at a time. The record
+/// is only valid during the call; a sink that keeps it copies it.
+class LeafSink {
+public:
+  virtual ~LeafSink() = default;
+  virtual void addLeaf(const SymbolRecord &leaf) = 0;
+};
+
+/// Expands every located variable of \p database into its leaves and hands
+/// them to \p sink in order. Returns false when the leaves reached \p leafCap
+/// and the expansion stopped there.
+bool expandLocatedVariables(const DwarfDatabase &database, LeafSink &sink, std::size_t leafCap = kLeafCap);
+
+/// The leaf list of all located variables, variable after variable, each in
+/// depth-first order. Holds at most kLeafCap leaves.
+std::vector<SymbolRecord> collectLeafSymbols(const DwarfDatabase &database);
+
+/// Appends the leaves of \p object to \p leaves, starting from \p record.
+/// \p membersOnly is set while the children of a structure or class are
+/// walked: only their data members and base classes count.
+void expandSymbol(const Model::BasicObject *object, SymbolRecord record, bool membersOnly,
+                  std::vector<SymbolRecord> &leaves);
+
+/// The scope-qualified name of \p object followed by \p suffix, built from
+/// the inside out by walking up the parents (and across specifications).
+std::string scopedName(const Model::BasicObject *object, std::string_view suffix);
+
+/// The signedness rule of base types, exactly as the full match of
+/// kSignedEncodingPattern against "A" followed by the text: the text holds
+/// "signed" at its start or after a character other than 'n'.
+bool isSignedEncoding(std::string_view encodingName);
+inline constexpr const char *kSignedEncodingPattern = "^.*[^n]signed.*$";
