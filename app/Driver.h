@@ -1,0 +1,8 @@
+#pragma once
+
+/// One whole run of the tool for the command line \p argc / \p argv: banner,
+/// then the usage text when no path is given, else name derivation, the
+/// objdump run for an ELF path, the database, and the symbol files. Returns
+/// the process exit code: 0, or 1 when objdump failed, the dump could not be
+/// opened or a symbol file could not be written.
+int runQuillmap(int argc, char **argv);

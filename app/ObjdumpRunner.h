@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+/// The exit code reported for a program that could not be started.
+inline constexpr int kCannotStartExitCode = 127;
+
+/// Starts \p program with \p arguments (the program name itself is not among
+/// them), its standard output written to \p stdoutFileName (created or
+/// truncated), standard input and error shared with this process, and waits
+/// for it. No command processor is involved, so the arguments reach the
+/// program exactly as given. A program name without a directory is searched
+/// for in PATH. Returns the program's exit code, 128 + signal number when a
+/// signal ended it, or kCannotStartExitCode when it could not be started.
+int runProgram(const std::string &program, const std::vector<std::string> &arguments,
+               const std::string &stdoutFileName);
+
+/// Runs "arm-none-eabi-objdump -WlLiaprmfFsoRt <elfPath>" with its standard
+/// output in \p dumpFileName; returns as runProgram() does.
+int runObjdump(const std::string &elfPath, const std::string &dumpFileName);
