@@ -1,0 +1,39 @@
+// A stand-in for arm-none-eabi-objdump in the driver tests, found first in
+// PATH. Controlled by the environment the test hands down through quillmap:
+//   QUILLMAP_FAKE_RECORD   file to which each argument is appended, ended by '\0'
+//   QUILLMAP_FAKE_PAYLOAD  file copied byte for byte to standard output
+//   QUILLMAP_FAKE_EXIT     exit code (default 0)
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+int main(int argc, char **argv) {
+#ifdef _WIN32
+  // The dump must hold the payload's bytes, with no CR added before LF.
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
+  if (const char *recordName = std::getenv("QUILLMAP_FAKE_RECORD")) {
+    std::FILE *record = std::fopen(recordName, "ab");
+    if (record == nullptr) return 90;
+    for (int i = 1; i < argc; ++i)
+      std::fwrite(argv[i], 1, std::strlen(argv[i]) + 1, record);
+    std::fclose(record);
+  }
+  if (const char *payloadName = std::getenv("QUILLMAP_FAKE_PAYLOAD")) {
+    std::FILE *payload = std::fopen(payloadName, "rb");
+    if (payload == nullptr) return 91;
+    char buffer[65536];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, payload)) > 0)
+      if (std::fwrite(buffer, 1, n, stdout) != n) return 92;
+    std::fclose(payload);
+  }
+  if (std::fflush(stdout) != 0) return 93;
+  const char *exitCode = std::getenv("QUILLMAP_FAKE_EXIT");
+  return exitCode != nullptr ? std::atoi(exitCode) : 0;
+}
