@@ -340,6 +340,11 @@ def main(argv):
 
     started = time.monotonic()
     sources = [SourceDump(p) for p in args.sources]
+    # The dump has one file-format line, the first source's; the byte order
+    # of every copy's bit fields and address blocks must agree with it.
+    mixed = [s.path for s in sources if s.big_endian != sources[0].big_endian]
+    if mixed:
+        parser.error("byte order differs from %s's: %s" % (sources[0].path, " ".join(mixed)))
     count = plan_count(sources, args.size)
     if args.output == "-":
         generate(sources, count, sys.stdout.buffer)

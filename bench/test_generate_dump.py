@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Checks that generate_dump.py writes dumps whose copies hold together.
 
-Run by CTest with the firmware directory of the build:
-    /usr/bin/python3 bench/test_generate_dump.py <build>/firmware
+Run by CTest with the firmware directory of the build and the tool:
+    /usr/bin/python3 bench/test_generate_dump.py <build>/firmware [<quillmap>]
 """
 
 import os
@@ -17,6 +17,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import generate_dump  # noqa: E402
 
 FIRMWARE_DIR = None
+QUILLMAP = None
 
 ENTRY = re.compile(r"^ <\d+><([0-9a-f]+)>: Abbrev Number: \d+ \((DW_TAG_[a-z_]+)\)")
 ATTRIBUTE = re.compile(r"^ +<([0-9a-f]+)> +(DW_AT_[^ :]+)[ :]+ (.*)$")
@@ -186,7 +187,66 @@ class GeneratedDumpTest(unittest.TestCase):
                              [(value >> s) & 0xFF for s in (24, 16, 8, 0)])
         self.assertEqual(len(set(gen["entries"])), len(gen["entries"]))
 
+        # One dump has one file-format line: copies of the other byte order
+        # would have their bit fields laid out wrongly.
+        with self.assertRaises(SystemExit):
+            generate_dump.main(["--size", "1M", "--output", os.path.join(self.dir, "mixed.txt"),
+                                firmware("demo-dwarf5-O0.txt"), dump])
+        self.assertFalse(os.path.exists(os.path.join(self.dir, "mixed.txt")))
+
+
+class GeneratedDumpMapTest(unittest.TestCase):
+    """The tool reads a generated dump as one image holding every copy."""
+
+    def setUp(self):
+        if not QUILLMAP:
+            self.skipTest("no quillmap executable given")
+        self.dir = tempfile.mkdtemp(prefix="quillmap-gen-map-")
+
+    def tearDown(self):
+        shutil.rmtree(self.dir)
+
+    def map_lines(self, dump, name):
+        shutil.move(dump, os.path.join(self.dir, name + "_ObjDump.txt"))
+        subprocess.run([QUILLMAP, os.path.join(self.dir, name + ".txt")], check=True, stdout=subprocess.DEVNULL)
+        with open(os.path.join(self.dir, name + "_Vrx.m51"), "rb") as f:
+            return f.read().decode("latin-1").split("\r\n")[:-1]
+
+    def test_each_copy_maps_the_source_at_shifted_addresses(self):
+        for variant in ("dwarf2-O0", "dwarf5-Os"):
+            with self.subTest(variant=variant):
+                src_path = firmware("demo-%s.txt" % variant)
+                stride = generate_dump.SourceDump(src_path).addr_stride
+                copies = 3
+                single = os.path.join(self.dir, "single.txt")
+                many = os.path.join(self.dir, "many.txt")
+                generate_dump.main(["--size", "1", "--output", single, src_path])
+                size = int(os.path.getsize(src_path) * (copies + 0.2))
+                generate_dump.main(["--size", str(size), "--output", many, src_path])
+                src = self.map_lines(single, "single")
+                gen = self.map_lines(many, "many")
+
+                self.assertGreater(len(src), 0)
+                self.assertEqual(len(gen), copies * len(src))
+                self.assertEqual(gen[: len(src)], src)
+                n = len(src)
+                for c in range(1, copies):
+                    suffix = "_%d" % c
+                    for before, after in zip(src, gen[c * n : (c + 1) * n]):
+                        # "0002004cH     SYMBOL  DATA  BYTE     counter"
+                        address = (int(before[:8], 16) + c * stride) & 0xFFFFFFFF
+                        self.assertEqual(after[:8], "%08x" % address)
+                        head, name = before[8:].rsplit(" ", 1)
+                        new_head, new_name = after[8:].rsplit(" ", 1)
+                        self.assertEqual(new_head, head)
+                        # The copy's variable carries the suffix somewhere in the name.
+                        self.assertTrue(
+                            any(new_name == name[:k] + suffix + name[k:] for k in range(len(name) + 1)),
+                            (name, new_name),
+                        )
+
 
 if __name__ == "__main__":
     FIRMWARE_DIR = sys.argv.pop(1) if len(sys.argv) > 1 else os.environ.get("QUILLMAP_FIRMWARE_DIR", "")
+    QUILLMAP = sys.argv.pop(1) if len(sys.argv) > 1 else None
     unittest.main()

@@ -1,0 +1,220 @@
+#!/usr/bin/env bash
+# The benchmark in one command:
+#
+#   bench/run_benchmark.sh
+#
+# Builds Release with the bench programs, generates dumps of 100 MB, 1 GB and
+# 4 GB from the example firmware (cached), times `quillmap <name>.txt` on each
+# with the dump in the page cache, times the phases with phase_timer, runs the
+# std::regex baseline on the same dump, compares objdump with quillmap on the
+# largest example image, times writeSymbolFiles on a million leaves, profiles
+# a run on a small dump with callgrind, and writes bench/RESULTS.md.
+#
+# Settings (environment):
+#   BENCH_DIR            scratch directory, outside the repository (/tmp/quillmap-bench)
+#   BENCH_BUILD_DIR      build directory ($BENCH_DIR/build)
+#   BENCH_SIZES          dump sizes ("100M 1G 4G")
+#   BENCH_REPEAT         timed quillmap runs per size; the median counts (3)
+#   BENCH_BASELINE_SIZE  the dump the baseline reads, one of BENCH_SIZES (1G)
+#   BENCH_PROFILE_SIZE   the dump callgrind profiles, "" to skip (20M)
+#   BENCH_RESULTS        the report (bench/RESULTS.md)
+set -euo pipefail
+
+REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BENCH_DIR=${BENCH_DIR:-/tmp/quillmap-bench}
+BUILD_DIR=${BENCH_BUILD_DIR:-$BENCH_DIR/build}
+SIZES=${BENCH_SIZES:-"100M 1G 4G"}
+REPEAT=${BENCH_REPEAT:-3}
+BASELINE_SIZE=${BENCH_BASELINE_SIZE:-1G}
+PROFILE_SIZE=${BENCH_PROFILE_SIZE-20M}
+RESULTS=${BENCH_RESULTS:-$REPO/bench/RESULTS.md}
+# Debian's python3; the generator needs nothing beyond the standard library.
+PYTHON=/usr/bin/python3
+OBJDUMP=${OBJDUMP:-arm-none-eabi-objdump}
+
+case "$BENCH_DIR/" in
+"$REPO"/*) echo "BENCH_DIR must lie outside the repository" >&2; exit 2 ;;
+esac
+mkdir -p "$BENCH_DIR"
+LOAD_AT_START=$(cut -d' ' -f1-3 /proc/loadavg)
+KV="$BENCH_DIR/results"
+rm -rf "$KV"
+mkdir -p "$KV"
+
+log() { printf '== %s\n' "$*" >&2; }
+now() { date +%s.%N; }
+elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
+# The middle value of the numbers given (the lower middle for an even count).
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+if [ ! -x /usr/bin/time ]; then
+  log "installing GNU time (peak resident memory)"
+  apt-get install -y time >/dev/null
+fi
+
+# --- Build ------------------------------------------------------------------
+log "building Release in $BUILD_DIR"
+cmake -S "$REPO" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DQUILLMAP_BUILD_BENCH=ON \
+  -DQUILLMAP_BUILD_TESTS=OFF >"$BENCH_DIR/cmake.log"
+cmake --build "$BUILD_DIR" -j "$(nproc)" >"$BENCH_DIR/build.log" 2>&1 || {
+  tail -30 "$BENCH_DIR/build.log" >&2
+  exit 1
+}
+QUILLMAP="$BUILD_DIR/app/quillmap"
+FIRMWARE="$BUILD_DIR/firmware"
+
+# Today's toolchain writes DWARF 5: replicate the DWARF 5 images of every
+# little-endian example program, -O0 and -Os (one dump has one byte order).
+mapfile -t SOURCES < <(grep -l -m1 'file format elf32-littlearm$' \
+  "$FIRMWARE"/*-dwarf5-O0.txt "$FIRMWARE"/*-dwarf5-Os.txt | sort)
+[ ${#SOURCES[@]} -gt 0 ] || { echo "no firmware dumps in $FIRMWARE" >&2; exit 1; }
+
+# --- Dumps --------------------------------------------------------------------
+# bench<size>_ObjDump.txt is what `quillmap bench<size>.txt` reads.
+dump_of() { echo "$BENCH_DIR/bench$1_ObjDump.txt"; }
+generate() {
+  local size=$1 dump
+  dump=$(dump_of "$size")
+  local stale=0 f
+  [ -f "$dump" ] || stale=1
+  # Regenerate when the generator or a firmware dump changed since.
+  for f in "$REPO/bench/generate_dump.py" "${SOURCES[@]}"; do
+    if [ "$f" -nt "$dump" ]; then stale=1; fi
+  done
+  if [ "$stale" = 1 ]; then
+    log "generating $dump"
+    "$PYTHON" "$REPO/bench/generate_dump.py" --size "$size" --output "$dump" "${SOURCES[@]}"
+  fi
+}
+for size in $SIZES; do generate "$size"; done
+
+warm() { cat "$1" >/dev/null; }
+
+# Runs a command; sets SECONDS_TAKEN (wall clock). Its standard output goes to
+# $BENCH_DIR/run.out.
+wall() {
+  local start end
+  start=$(now)
+  if ! "$@" >"$BENCH_DIR/run.out" 2>/dev/null; then
+    echo "failed: $*" >&2
+    exit 1
+  fi
+  end=$(now)
+  SECONDS_TAKEN=$(elapsed "$start" "$end")
+}
+
+# Runs a command; sets SECONDS_TAKEN (wall clock) and PEAK_KB (peak resident
+# memory). Its console output goes to $BENCH_DIR/run.out.
+timed() {
+  local start end
+  start=$(now)
+  if ! /usr/bin/time -f "%M" -o "$BENCH_DIR/time.out" "$@" >"$BENCH_DIR/run.out" 2>&1; then
+    cat "$BENCH_DIR/run.out" >&2
+    echo "failed: $*" >&2
+    exit 1
+  fi
+  end=$(now)
+  SECONDS_TAKEN=$(elapsed "$start" "$end")
+  PEAK_KB=$(tail -1 "$BENCH_DIR/time.out")
+}
+
+# --- quillmap on each dump ------------------------------------------------
+for size in $SIZES; do
+  dump=$(dump_of "$size")
+  input="$BENCH_DIR/bench$size.txt"
+  bytes=$(stat -c %s "$dump")
+  lines=$(wc -l <"$dump")
+  times=()
+  rss=0
+  for ((i = 0; i < REPEAT; i++)); do
+    warm "$dump"
+    timed "$QUILLMAP" "$input"
+    log "quillmap bench$size.txt: $SECONDS_TAKEN s, peak RSS $((PEAK_KB / 1024)) MB"
+    times+=("$SECONDS_TAKEN")
+    if [ "$PEAK_KB" -gt "$rss" ]; then rss=$PEAK_KB; fi
+  done
+  cp "$BENCH_DIR/run.out" "$KV/console-$size.txt"
+  map="$BENCH_DIR/bench${size}_Vrx.m51"
+  {
+    echo "size=$size"
+    echo "bytes=$bytes"
+    echo "lines=$lines"
+    echo "times=${times[*]}"
+    echo "median_s=$(median "${times[@]}")"
+    echo "peak_rss_kb=$rss"
+    echo "map_lines=$(wc -l <"$map")"
+  } >"$KV/quillmap-$size.kv"
+
+  warm "$dump"
+  log "phase_timer bench$size"
+  mkdir -p "$BENCH_DIR/phase"
+  "$BUILD_DIR/bench/phase_timer" "$dump" "$BENCH_DIR/phase" >"$KV/phases-$size.kv"
+done
+
+# --- The std::regex baseline on the same dump ------------------------------
+dump=$(dump_of "$BASELINE_SIZE")
+for engine in regex matcher; do
+  warm "$dump"
+  log "baseline ($engine) on bench$BASELINE_SIZE"
+  "$BUILD_DIR/bench/regex_baseline" --engine "$engine" "$dump" >"$KV/baseline-$engine.kv"
+done
+echo "size=$BASELINE_SIZE" >>"$KV/baseline-regex.kv"
+
+# --- objdump against quillmap on the largest example image -----------------
+largest=$(ls -S "$FIRMWARE"/*.txt | head -1)
+image="${largest%.txt}.elf"
+work="$BENCH_DIR/objdump"
+mkdir -p "$work"
+cp "$image" "$work/image.elf"
+objdump_times=()
+quillmap_times=()
+log "objdump against quillmap on $(basename "$image")"
+for ((i = 0; i < 10; i++)); do
+  # The tool's own command line has the command processor redirect the dump.
+  wall sh -c "'$OBJDUMP' -WlLiaprmfFsoRt '$work/image.elf' > '$work/image_ObjDump.txt'"
+  objdump_times+=("$SECONDS_TAKEN")
+  wall "$QUILLMAP" "$work/image.txt"
+  quillmap_times+=("$SECONDS_TAKEN")
+done
+{
+  echo "image=$(basename "$image")"
+  echo "dump_bytes=$(stat -c %s "$work/image_ObjDump.txt")"
+  echo "objdump_median_s=$(median "${objdump_times[@]}")"
+  echo "quillmap_median_s=$(median "${quillmap_times[@]}")"
+} >"$KV/objdump.kv"
+
+# --- writeSymbolFiles on a million leaves ---------------------------------
+log "write_leaves_bench"
+"$BUILD_DIR/bench/write_leaves_bench" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
+  >"$KV/write_leaves.txt" 2>&1 || true
+
+# --- Where the time goes -----------------------------------------------------
+if [ -n "$PROFILE_SIZE" ] && command -v valgrind >/dev/null; then
+  generate "$PROFILE_SIZE"
+  log "callgrind on bench$PROFILE_SIZE"
+  rm -f "$BENCH_DIR"/callgrind.out*
+  valgrind --tool=callgrind --callgrind-out-file="$BENCH_DIR/callgrind.out" \
+    "$QUILLMAP" "$BENCH_DIR/bench$PROFILE_SIZE.txt" >/dev/null 2>"$BENCH_DIR/callgrind.log"
+  callgrind_annotate --inclusive=no "$BENCH_DIR/callgrind.out" 2>/dev/null | head -40 >"$KV/profile-self.txt"
+  callgrind_annotate --inclusive=yes "$BENCH_DIR/callgrind.out" 2>/dev/null | head -40 >"$KV/profile-inclusive.txt"
+  echo "size=$PROFILE_SIZE" >"$KV/profile.kv"
+fi
+
+# --- Report ---------------------------------------------------------------------
+{
+  echo "nproc=$(nproc)"
+  echo "cpu=$(awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo)"
+  echo "mem_kb=$(awk '/^MemTotal/ { print $2 }' /proc/meminfo)"
+  echo "kernel=$(uname -sr)"
+  echo "compiler=$(c++ --version | head -1)"
+  echo "objdump=$("$OBJDUMP" --version | head -1)"
+  echo "commit=$(git -C "$REPO" rev-parse --short HEAD)$(git -C "$REPO" diff --quiet HEAD -- . 2>/dev/null || echo ' (with uncommitted changes)')"
+  echo "date=$(date -u '+%Y-%m-%d %H:%M UTC')"
+  echo "load_at_start=$LOAD_AT_START"
+  echo "load_at_end=$(cut -d' ' -f1-3 /proc/loadavg)"
+  echo "sources=$(for s in "${SOURCES[@]}"; do basename "$s"; done | tr '\n' ' ')"
+  echo "sizes=$SIZES"
+  echo "repeat=$REPEAT"
+} >"$KV/machine.kv"
+"$PYTHON" "$REPO/bench/write_results.py" "$KV" "$RESULTS"
+log "wrote $RESULTS"

@@ -1,0 +1,187 @@
+#!/usr/bin/env python3
+"""Turns the measurements of bench/run_benchmark.sh into bench/RESULTS.md.
+
+Usage: write_results.py <results-directory> <RESULTS.md>
+MB are 10^6 bytes throughout. A "## Notes" section at the end of an existing
+RESULTS.md is kept.
+"""
+
+import os
+import sys
+
+
+def read_kv(path):
+    values = {}
+    if os.path.exists(path):
+        with open(path) as f:
+            for line in f:
+                key, sep, value = line.rstrip("\n").partition("=")
+                if sep:
+                    values[key] = value
+    return values
+
+
+def read_text(path):
+    if not os.path.exists(path):
+        return ""
+    with open(path, errors="replace") as f:
+        return f.read().rstrip("\n")
+
+
+def mb(n):
+    return float(n) / 1e6
+
+
+def verdict(ok):
+    return "met" if ok else "**not met**"
+
+
+def main(kv_dir, out_path):
+    machine = read_kv(os.path.join(kv_dir, "machine.kv"))
+    sizes = machine.get("sizes", "").split()
+    runs = {s: read_kv(os.path.join(kv_dir, "quillmap-%s.kv" % s)) for s in sizes}
+    phases = {s: read_kv(os.path.join(kv_dir, "phases-%s.kv" % s)) for s in sizes}
+    regex = read_kv(os.path.join(kv_dir, "baseline-regex.kv"))
+    matcher = read_kv(os.path.join(kv_dir, "baseline-matcher.kv"))
+    objdump = read_kv(os.path.join(kv_dir, "objdump.kv"))
+    profile = read_kv(os.path.join(kv_dir, "profile.kv"))
+
+    speed = {s: mb(r["bytes"]) / float(r["median_s"]) for s, r in runs.items()}
+    out = []
+    w = out.append
+    w("# Benchmark results")
+    w("")
+    w("Written by `bench/run_benchmark.sh` on %s at commit %s." % (machine.get("date"), machine.get("commit")))
+    w("")
+    w("## Machine")
+    w("")
+    w("| | |")
+    w("|---|---|")
+    w("| CPU | %s, %s cores (nproc) |" % (machine.get("cpu"), machine.get("nproc")))
+    w("| memory | %.1f GB |" % (int(machine.get("mem_kb", "0")) / 1e6))
+    w("| system | %s |" % machine.get("kernel"))
+    w("| compiler | %s |" % machine.get("compiler"))
+    w("| objdump | %s |" % machine.get("objdump"))
+    w("| load average (1, 5, 15 min) | %s at the start, %s at the end |" % (
+        machine.get("load_at_start"), machine.get("load_at_end")))
+    w("")
+    w("## Commands")
+    w("")
+    w("```")
+    w("bench/run_benchmark.sh          # all of the below; settings in its header")
+    w("generate_dump.py --size <S> --output $BENCH_DIR/bench<S>_ObjDump.txt %s" % machine.get("sources", ""))
+    w("quillmap $BENCH_DIR/bench<S>.txt   # dump path: parses bench<S>_ObjDump.txt, no objdump")
+    w("phase_timer $BENCH_DIR/bench<S>_ObjDump.txt <dir>")
+    w("regex_baseline --engine regex|matcher $BENCH_DIR/bench%s_ObjDump.txt" % regex.get("size", "?"))
+    w("```")
+    w("")
+    w("Each dump is read once with `cat` before every timed run, so it is in the page cache.")
+    w("quillmap times are the median of %s runs (wall clock); peak RSS is GNU time's maximum"
+      " resident set size. MB = 10^6 bytes." % machine.get("repeat"))
+    w("")
+    w("## Whole run, dump path")
+    w("")
+    w("| dump | lines | quillmap (median) | MB/s | all runs (s) | peak RSS | RSS / dump | map lines |")
+    w("|---|---|---|---|---|---|---|---|")
+    for s in sizes:
+        r = runs[s]
+        rss = int(r["peak_rss_kb"]) * 1024
+        w("| %s (%.0f MB) | %s | %s s | %.0f | %s | %.0f MB | %.3f | %s |" % (
+            s, mb(r["bytes"]), r["lines"], r["median_s"], speed[s], r["times"], mb(rss),
+            rss / float(r["bytes"]), r["map_lines"]))
+    w("")
+    w("## Phases (phase_timer, one run)")
+    w("")
+    w("`read` is a separate pass that only splits the dump into lines; `load+parse`, `link` (with the"
+      " layout of DWARF 4/5 bit fields) and `teardown` are the database's steps taken one by one;"
+      " `write` is writeSymbolFiles.")
+    w("")
+    w("| dump | read | load+parse | link | write | teardown | peak RSS after parse | located objects |")
+    w("|---|---|---|---|---|---|---|---|")
+    for s in sizes:
+        p = phases[s]
+        if not p:
+            continue
+        w("| %s | %s s (%.0f MB/s) | %s s (%.0f MB/s) | %s s | %s s | %s s | %s MB | %s |" % (
+            s, p["read_s"], mb(p["bytes"]) / max(float(p["read_s"]), 1e-9), p["parse_s"],
+            mb(p["bytes"]) / max(float(p["parse_s"]), 1e-9), p["link_s"], p["write_s"], p["teardown_s"],
+            p["peak_rss_after_parse_mb"], p["located_objects"]))
+    w("")
+    w("## std::regex baseline (same order of tests, line by line)")
+    w("")
+    base_size = regex.get("size")
+    ratio = None
+    if regex and base_size in speed:
+        ratio = speed[base_size] / float(regex["mb_per_s"])
+        w("| on bench%s | seconds | MB/s | lines skipped as too long |" % base_size)
+        w("|---|---|---|---|")
+        w("| std::regex | %s | %s | %s |" % (regex["seconds"], regex["mb_per_s"], regex["skipped_long_lines"]))
+        if matcher:
+            w("| hand-written matchers, same tests | %s | %s | 0 |" % (matcher["seconds"], matcher["mb_per_s"]))
+        w("| quillmap, whole run | %s | %.0f | 0 |" % (runs[base_size]["median_s"], speed[base_size]))
+        w("")
+        w("quillmap / std::regex: **%.1f x**." % ratio)
+    w("")
+    w("## objdump against quillmap, largest example image")
+    w("")
+    share = None
+    if objdump:
+        share = float(objdump["quillmap_median_s"]) / float(objdump["objdump_median_s"])
+        w("| image | dump | objdump writing the dump | quillmap on the dump | quillmap / objdump |")
+        w("|---|---|---|---|---|")
+        w("| %s | %.2f MB | %s s | %s s | %.1f %% |" % (
+            objdump["image"], mb(objdump["dump_bytes"]), objdump["objdump_median_s"],
+            objdump["quillmap_median_s"], 100 * share))
+        w("")
+        w("Medians of 10 runs each.")
+    w("")
+    w("## Targets")
+    w("")
+    w("| target | measured | |")
+    w("|---|---|---|")
+    if "1G" in speed:
+        w("| >= 500 MB/s on 1 GB (stretch 1 GB/s) | %.0f MB/s | %s |" % (speed["1G"], verdict(speed["1G"] >= 500)))
+    if ratio is not None:
+        w("| >= 40 x the std::regex baseline | %.1f x | %s |" % (ratio, verdict(ratio >= 40)))
+    if "1G" in runs:
+        r = runs["1G"]
+        frac = int(r["peak_rss_kb"]) * 1024 / float(r["bytes"])
+        w("| peak RSS <= 1/4 of a 1 GB dump | %.0f MB (%.3f of the dump) | %s |" % (
+            int(r["peak_rss_kb"]) * 1024 / 1e6, frac, verdict(frac <= 0.25)))
+    if len(speed) > 1:
+        spread = max(speed.values()) / min(speed.values()) - 1
+        w("| same MB/s within 15 %% over %s | %s (spread %.1f %%) | %s |" % (
+            ", ".join(sizes), ", ".join("%.0f" % speed[s] for s in sizes), 100 * spread, verdict(spread <= 0.15)))
+    if share is not None:
+        w("| quillmap <= 25 %% of objdump's time (stretch 10 %%) | %.1f %% | %s |" % (100 * share, verdict(share <= 0.25)))
+    w("")
+    leaves = read_text(os.path.join(kv_dir, "write_leaves.txt"))
+    if leaves:
+        w("## writeSymbolFiles on 1 000 000 leaves (write_leaves_bench)")
+        w("")
+        w("```")
+        w(leaves)
+        w("```")
+        w("")
+    if profile:
+        w("## Profile (callgrind, quillmap on bench%s, instructions by function)" % profile.get("size"))
+        w("")
+        w("Self cost:")
+        w("")
+        w("```")
+        w(read_text(os.path.join(kv_dir, "profile-self.txt")))
+        w("```")
+        w("")
+    # Notes written by hand below the measurements survive a rerun.
+    notes = ""
+    old = read_text(out_path)
+    if "\n## Notes" in old:
+        notes = old[old.index("\n## Notes") + 1 :]
+    with open(out_path, "w") as f:
+        f.write("\n".join(out) + "\n")
+        if notes:
+            f.write("\n" + notes + "\n")
+
+
+if __name__ == "__main__":
+    main(sys.argv[1], sys.argv[2])
