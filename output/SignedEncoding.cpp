@@ -9,7 +9,7 @@
 namespace {
 
 /// The characters the pattern's '.' does not match.
-constexpr std::string_view kLineTerminators = "\r\n";
+bool isLineTerminator(char c) { return c == '\n' || c == '\r'; }
 
 } // namespace
 
@@ -18,14 +18,21 @@ bool isSignedEncoding(std::string_view text) {
   // "^.*" must cover everything before the character in front of "signed"
   // and ".*$" everything after it; '.' stops at a line terminator, while the
   // class [^n] takes one. The leading "A" stands in front of a "signed" that
-  // opens the text.
-  const std::size_t firstBreak = text.find_first_of(kLineTerminators);
-  const std::size_t lastBreak = text.find_last_of(kLineTerminators);
-  for (std::size_t at = text.find(kSigned); at != std::string_view::npos; at = text.find(kSigned, at + 1)) {
+  // opens the text. Plain loops: this runs once per base-typed leaf.
+  const std::size_t size = text.size();
+  std::size_t firstBreak = size;
+  std::size_t lastBreak = size;
+  for (std::size_t i = 0; i < size; ++i)
+    if (isLineTerminator(text[i])) {
+      if (firstBreak == size) firstBreak = i;
+      lastBreak = i;
+    }
+  for (std::size_t at = 0; at + kSigned.size() <= size; ++at) {
+    if (text[at] != 's' || text.compare(at, kSigned.size(), kSigned) != 0) continue;
     if (at > 0 && text[at - 1] == 'n') continue;
-    const std::size_t beforeEnd = at > 0 ? at - 1 : 0;
-    if (firstBreak != std::string_view::npos && firstBreak < beforeEnd) continue;
-    if (lastBreak == std::string_view::npos || lastBreak < at + kSigned.size()) return true;
+    const std::size_t before = at > 0 ? at - 1 : 0; // characters that '.*' must cover
+    if (firstBreak < before) continue;
+    if (lastBreak == size || lastBreak < at + kSigned.size()) return true;
   }
   return false;
 }

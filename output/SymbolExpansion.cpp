@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <typeinfo>
 
 using namespace Model;
 
@@ -41,7 +42,7 @@ enum class Kind {
   Other,
 };
 
-Kind kindOf(const BasicObject &object) {
+Kind classify(const BasicObject &object) {
   const BasicObject *o = &object;
   if (is<TypeInfo_Member>(o)) return Kind::Member;
   if (is<TypeInfo_Base>(o)) return Kind::Base;
@@ -61,6 +62,31 @@ Kind kindOf(const BasicObject &object) {
   if (is<TypeInfo_Inheritance>(o)) return Kind::Inheritance;
   return Kind::Other;
 }
+
+/// The kind of each class met so far, found by the address of its type
+/// information: the chain of type tests then runs once per class rather than
+/// once per step. (Two records for one class, as separate modules may give,
+/// only cost a second entry.)
+class KindCache {
+public:
+  Kind kindOf(const BasicObject &object) {
+    const std::type_info *type = &typeid(object);
+    for (std::size_t i = 0; i < size_; ++i)
+      if (entries_[i].type == type) return entries_[i].kind;
+    const Kind kind = classify(object);
+    if (size_ < kCapacity) entries_[size_++] = {type, kind};
+    return kind;
+  }
+
+private:
+  struct Entry {
+    const std::type_info *type;
+    Kind kind;
+  };
+  static constexpr std::size_t kCapacity = 32;
+  Entry entries_[kCapacity];
+  std::size_t size_ = 0;
+};
 
 /// The `type` of the classes that pass the walk on to another type.
 const BasicObject *passedOnType(const BasicObject &object) {
@@ -119,17 +145,29 @@ private:
   void expandChildren(const BasicObject &object, const Cursor &cursor, bool membersOnly, int depth);
   void appendName(Cursor &cursor, std::string_view separator, const BasicObject &object);
   void emitLeaf(const Cursor &cursor);
+  /// isSignedEncoding() of the base type, remembered for the last one: the
+  /// elements of an array ask about the same type over and over.
+  bool isSigned(const TypeInfo_Base &base) {
+    if (&base != lastBase_) {
+      lastBase_ = &base;
+      lastBaseSigned_ = isSignedEncoding(base.encodingName.view());
+    }
+    return lastBaseSigned_;
+  }
   bool onPath(const BasicObject *object) const {
     return std::find(path_.begin(), path_.end(), object) != path_.end();
   }
 
   LeafSink &sink_;
+  KindCache kinds_;
   const std::size_t leafCap_;
   std::size_t leafCount_ = 0;
   /// The name buffer shared by all steps (see Cursor::nameLength).
   std::string name_;
   /// The record handed to the sink, reused so that a leaf costs no allocation.
   SymbolRecord leaf_;
+  const TypeInfo_Base *lastBase_ = nullptr;
+  bool lastBaseSigned_ = false;
   /// The objects whose expansion is under way, outermost first.
   std::vector<const BasicObject *> path_;
 };
@@ -152,7 +190,7 @@ void Expander::expand(const BasicObject *object, Cursor cursor, bool membersOnly
   // A type met again on its own path is a cycle of a malformed dump; it
   // would never end, so the second visit yields nothing.
   if (object == nullptr || depth > kMaxExpansionDepth || full() || onPath(object)) return;
-  const Kind kind = kindOf(*object);
+  const Kind kind = kinds_.kindOf(*object);
   const OnPath guard(path_, object);
 
   if (membersOnly) {
@@ -173,21 +211,25 @@ void Expander::expand(const BasicObject *object, Cursor cursor, bool membersOnly
 
   bool childrenMembersOnly = false;
   switch (kind) {
-  case Kind::Base:
-    cursor.typeText = static_cast<const TypeInfo_Base &>(*object).encodingName.view();
-    cursor.isSigned = isSignedEncoding(cursor.typeText);
-    cursor.byteSize = sizeOf(*object);
+  // The three stored-size kinds answer getSize() with their byteSize; it is
+  // read directly, since these steps run once per leaf.
+  case Kind::Base: {
+    const auto &base = static_cast<const TypeInfo_Base &>(*object);
+    cursor.typeText = base.encodingName.view();
+    cursor.isSigned = isSigned(base);
+    cursor.byteSize = base.byteSize;
     emitLeaf(cursor);
     break;
+  }
   case Kind::Enumeration:
     cursor.typeText = FileTexts::kTypeEnumeration;
-    cursor.byteSize = sizeOf(*object);
+    cursor.byteSize = static_cast<const TypeInfo_Enumeration &>(*object).byteSize;
     emitLeaf(cursor);
     break;
   case Kind::Pointer:
     // The pointed-to type is never expanded: the pointer is the cell.
     cursor.typeText = FileTexts::kTypePointer;
-    cursor.byteSize = sizeOf(*object);
+    cursor.byteSize = static_cast<const TypeInfo_Pointer &>(*object).byteSize;
     emitLeaf(cursor);
     break;
   case Kind::Function: {

@@ -1,0 +1,11 @@
+/* a */
+
+
+
+
+
+
+
+
+static int count;
+int *a_count(void) { return &count; }

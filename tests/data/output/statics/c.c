@@ -1,0 +1,6 @@
+
+
+
+
+static int count;
+int *c_count(void) { return &count; }

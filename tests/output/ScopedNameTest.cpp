@@ -1,0 +1,119 @@
+// Scoped names on hand-made model trees: the shapes C and C++ compilers give
+// to file-scope variables, static locals and static data members.
+#include "model/Model.h"
+#include "output/SymbolExpansion.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace Model;
+
+namespace {
+
+/// A named object under \p parent, which owns it. Naming never looks at the
+/// entry offsets.
+template <class T> T *make(BasicObject *parent, const char *name) {
+  auto *object = new T(1, parent);
+  object->name = name;
+  return object;
+}
+
+class ScopedNameTest : public testing::Test {
+protected:
+  BasicObject root{0, nullptr};
+  CompileUnitInfo *unit = make<CompileUnitInfo>(&root, "main.c");
+};
+
+TEST_F(ScopedNameTest, FileScopeVariableIsItsOwnName) {
+  EXPECT_EQ(scopedName(make<VariableInfo>(unit, "counter"), ""), "counter");
+}
+
+TEST_F(ScopedNameTest, StaticLocalTakesItsFunctionBeforeAnAt) {
+  auto *tick = make<FunctionInfo>(unit, "tick");
+  auto *block = make<BasicObject>(tick, ""); // a lexical block adds nothing
+  EXPECT_EQ(scopedName(make<VariableInfo>(block, "count"), ""), "tick@count");
+}
+
+TEST_F(ScopedNameTest, StaticDataMemberOfAClassInANamespace) {
+  auto *drive = make<TypeInfo_Namespace>(unit, "drive");
+  auto *motor = make<TypeInfo_Class>(drive, "Motor");
+  auto *declaration = make<TypeInfo_Member>(motor, "limit");
+  auto *definition = make<VariableInfo>(unit, "");
+  definition->specification = declaration;
+  EXPECT_EQ(scopedName(definition, ""), "drive::Motor->limit");
+}
+
+TEST_F(ScopedNameTest, StructuresContributeNothing) {
+  auto *drive = make<TypeInfo_Namespace>(unit, "drive");
+  auto *gear = make<TypeInfo_Structure>(drive, "Gear");
+  auto *declaration = make<VariableInfo>(gear, "limit");
+  auto *definition = make<VariableInfo>(unit, "");
+  definition->specification = declaration;
+  EXPECT_EQ(scopedName(definition, ""), "drive::limit");
+}
+
+TEST_F(ScopedNameTest, StaticLocalOfAMemberFunctionDefinedOutsideItsClass) {
+  auto *drive = make<TypeInfo_Namespace>(unit, "drive");
+  auto *motor = make<TypeInfo_Class>(drive, "Motor");
+  auto *runDeclaration = make<FunctionInfo>(motor, "run");
+  auto *runDefinition = make<FunctionInfo>(unit, "");
+  runDefinition->specification = runDeclaration;
+  EXPECT_EQ(scopedName(make<VariableInfo>(runDefinition, "count"), ""), "drive::Motor->run@count");
+}
+
+TEST_F(ScopedNameTest, ClassWithSpecificationTakesTheDeclarationsNameAndScope) {
+  auto *outer = make<TypeInfo_Namespace>(unit, "outer");
+  auto *declared = make<TypeInfo_Class>(outer, "Declared");
+  auto *defined = make<TypeInfo_Class>(unit, "ignored");
+  defined->specification = declared;
+  EXPECT_EQ(scopedName(make<TypeInfo_Member>(defined, "m"), ""), "outer::Declared->m");
+}
+
+TEST_F(ScopedNameTest, EnumeratorsAndSuffixes) {
+  auto *mode = make<TypeInfo_Enumeration>(unit, "Mode");
+  EXPECT_EQ(scopedName(make<TypeInfo_Enumerator>(mode, "MODE_RUN"), ""), "Mode.MODE_RUN");
+  EXPECT_EQ(scopedName(make<TypeInfo_Namespace>(unit, "drive"), "limit"), "drive::limit");
+  EXPECT_EQ(scopedName(nullptr, "alone"), "alone");
+}
+
+TEST_F(ScopedNameTest, SeparatorOnlyInFrontOfSomething) {
+  auto *tick = make<FunctionInfo>(unit, "tick");
+  EXPECT_EQ(scopedName(make<VariableInfo>(tick, ""), ""), "tick");
+  // The separator goes with the scope being prepended, named or not.
+  auto *unnamed = make<FunctionInfo>(unit, "");
+  EXPECT_EQ(scopedName(make<VariableInfo>(unnamed, "count"), ""), "@count");
+}
+
+TEST_F(ScopedNameTest, SpecificationLoopStopsAtAnObjectAlreadyPassed) {
+  // The class's declaration sits inside the class itself: the climb would
+  // come back to the class for ever.
+  auto *outer = make<TypeInfo_Class>(unit, "Outer");
+  auto *inner = make<TypeInfo_Class>(outer, "Inner");
+  outer->specification = inner;
+  EXPECT_EQ(scopedName(make<VariableInfo>(outer, "v"), ""), "Inner->v");
+
+  auto *self = make<VariableInfo>(unit, "self");
+  self->specification = self;
+  EXPECT_EQ(scopedName(self, ""), "self");
+}
+
+TEST_F(ScopedNameTest, DeepNestingNeedsNoRecursion) {
+  BasicObject *scope = unit;
+  for (int i = 0; i < 100000; ++i)
+    scope = make<TypeInfo_Namespace>(scope, "n");
+  const std::string name = scopedName(make<VariableInfo>(scope, "v"), "");
+  EXPECT_EQ(name.size(), 100000u * 3 + 1);
+  EXPECT_EQ(name.substr(0, 6), "n::n::");
+  EXPECT_EQ(name.substr(name.size() - 4), "n::v");
+}
+
+TEST_F(ScopedNameTest, RtePortSrNamesAreTracedWhileNaming) {
+  auto *function = make<FunctionInfo>(unit, "Rte_RtePortSR_Task");
+  auto *variable = make<VariableInfo>(function, "state");
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(scopedName(variable, ""), "Rte_RtePortSR_Task@state");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "getName: Rte_RtePortSR_Task\nchildren.size(): 1\n");
+}
+
+} // namespace

@@ -1,0 +1,555 @@
+// Symbol expansion on hand-made model trees: each test builds the objects a
+// dump would give and checks the leaves that come out.
+#include "output/SymbolExpansion.h"
+#include "model/Model.h"
+#include "reader/DwarfDatabase.h"
+#include "tests/output/OutputTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace Model;
+using OutputTest::namesOf;
+using Names = std::vector<std::string>;
+
+namespace {
+
+constexpr std::uint32_t kLineTable = 0x10;
+
+class SymbolExpansionTest : public testing::Test {
+protected:
+  SymbolExpansionTest() {
+    database.root = std::make_unique<BasicObject>(0, nullptr);
+    unit = new CompileUnitInfo(1, database.root.get());
+    unit->stmtListOffset = kLineTable;
+    auto table = std::make_unique<StatementList>(kLineTable);
+    table->addFile(0, "main.c");
+    table->addFile(0, "io.h");
+    database.statementListsByOffset[kLineTable] = table.get();
+    database.ownedStatementLists.push_back(std::move(table));
+  }
+
+  template <class T> T *make(BasicObject *parent, const char *name = "") {
+    auto *object = new T(1, parent);
+    object->name = name;
+    return object;
+  }
+  TypeInfo_Base *base(const char *encoding, std::int32_t size) {
+    auto *type = make<TypeInfo_Base>(unit, encoding);
+    type->encodingName = encoding;
+    type->byteSize = size;
+    return type;
+  }
+  TypeInfo_Structure *structure(std::int32_t size, BasicObject *parent = nullptr) {
+    auto *type = make<TypeInfo_Structure>(parent != nullptr ? parent : unit);
+    type->byteSize = size;
+    return type;
+  }
+  TypeInfo_Member *member(BasicObject *owner, const char *name, std::int32_t offset, BasicObject *type) {
+    auto *m = make<TypeInfo_Member>(owner, name);
+    m->dataMemberLocation = offset;
+    m->type = type;
+    return m;
+  }
+  TypeInfo_Array *array(BasicObject *element, std::int32_t upperBound, std::int32_t lowerBound = 0) {
+    auto *type = make<TypeInfo_Array>(unit);
+    type->type = element;
+    auto *range = make<TypeInfo_Subrange>(type);
+    range->upperBound = upperBound;
+    range->lowerBound = lowerBound;
+    return type;
+  }
+  template <class Qualifier> Qualifier *qualified(BasicObject *type) {
+    auto *q = make<Qualifier>(unit);
+    q->type = type;
+    return q;
+  }
+  /// A located variable of the unit, declared in main.c.
+  VariableInfo *variable(const char *name, std::uint32_t address, BasicObject *type,
+                         BasicObject *parent = nullptr) {
+    auto *v = make<VariableInfo>(parent != nullptr ? parent : unit, name);
+    v->address = address;
+    v->type = type;
+    v->declFile = 1;
+    v->declLine = "7";
+    database.locatedObjects.push_back(v);
+    return v;
+  }
+  std::vector<SymbolRecord> leaves() const { return collectLeafSymbols(database); }
+  Names names() const { return namesOf(leaves()); }
+
+  DwarfDatabase database;
+  CompileUnitInfo *unit = nullptr;
+};
+
+TEST_F(SymbolExpansionTest, UnsignedByteVariableIsOneLeaf) {
+  variable("counter", 0x2004c, base("unsigned char", 1));
+  const std::vector<SymbolRecord> result = leaves();
+  ASSERT_EQ(result.size(), 1u);
+  const SymbolRecord &leaf = result[0];
+  EXPECT_EQ(leaf.symbolName, "counter");
+  EXPECT_EQ(leaf.address, 0x2004cu);
+  EXPECT_EQ(leaf.byteSize, 1);
+  EXPECT_EQ(leaf.typeText, "unsigned char");
+  EXPECT_FALSE(leaf.isSigned);
+  EXPECT_FALSE(leaf.isConst);
+  EXPECT_EQ(leaf.bitSize, 0);
+  EXPECT_EQ(leaf.declLocation, "/main.c(7)");
+}
+
+TEST_F(SymbolExpansionTest, LeafKindsAndTheirTypeTexts) {
+  auto *e = make<TypeInfo_Enumeration>(unit, "Mode");
+  e->byteSize = 1;
+  auto *p = make<TypeInfo_Pointer>(unit);
+  p->byteSize = 4;
+  variable("mode", 0x100, e);
+  variable("next", 0x104, p);
+  variable("level", 0x108, base("signed char", 1));
+  variable("ratio", 0x110, base("float", 4));
+  const std::vector<SymbolRecord> result = leaves();
+  ASSERT_EQ(result.size(), 4u);
+  EXPECT_EQ(result[0].typeText, "enumeration");
+  EXPECT_EQ(result[0].byteSize, 1);
+  EXPECT_EQ(result[1].typeText, "pointer");
+  EXPECT_EQ(result[1].byteSize, 4);
+  EXPECT_EQ(result[2].typeText, "signed char");
+  EXPECT_TRUE(result[2].isSigned);
+  EXPECT_EQ(result[3].typeText, "float");
+  EXPECT_FALSE(result[3].isSigned);
+}
+
+TEST_F(SymbolExpansionTest, StructureMembersAtTheirOffsets) {
+  auto *u32 = base("unsigned int", 4);
+  auto *inner = structure(4);
+  member(inner, "x", 0, u32);
+  auto *s = structure(12);
+  member(s, "a", 0, u32);
+  member(s, "b", 4, u32);
+  member(s, "inner", 8, inner);
+  variable("s", 0x1000, s);
+  const std::vector<SymbolRecord> result = leaves();
+  EXPECT_EQ(namesOf(result), (Names{"s.a", "s.b", "s.inner.x"}));
+  ASSERT_EQ(result.size(), 3u);
+  EXPECT_EQ(result[0].address, 0x1000u);
+  EXPECT_EQ(result[1].address, 0x1004u);
+  EXPECT_EQ(result[2].address, 0x1008u);
+}
+
+TEST_F(SymbolExpansionTest, UnnamedUnionMembersShareTheUnionsAddress) {
+  auto *u = make<TypeInfo_Union>(unit);
+  u->byteSize = 4;
+  member(u, "x", 0, base("unsigned int", 4));
+  member(u, "y", 0, base("float", 4));
+  auto *s = structure(8);
+  member(s, "tag", 0, base("unsigned char", 1));
+  member(s, "", 4, u);
+  variable("s", 0x20, s);
+  const std::vector<SymbolRecord> result = leaves();
+  EXPECT_EQ(namesOf(result), (Names{"s.tag", "s..x", "s..y"}));
+  ASSERT_EQ(result.size(), 3u);
+  EXPECT_EQ(result[1].address, 0x24u);
+  EXPECT_EQ(result[2].address, 0x24u);
+  EXPECT_EQ(result[2].typeText, "float");
+}
+
+TEST_F(SymbolExpansionTest, ArrayElementsWithIndexWidthFromTheCount) {
+  auto *byte = base("unsigned char", 1);
+  variable("buf", 0x200, array(byte, 9));
+  variable("one", 0x300, array(byte, 0));
+  variable("wide", 0x400, array(byte, 31));
+  variable("ranged", 0x500, array(byte, 3, 1));
+  const std::vector<SymbolRecord> result = leaves();
+  Names expected = {"buf_00", "buf_01", "buf_02", "buf_03", "buf_04", "buf_05",
+                    "buf_06", "buf_07", "buf_08", "buf_09", "one_0"};
+  for (int i = 0; i < 32; ++i)
+    expected.push_back(std::string("wide_0") + (i < 10 ? "0" : "") + std::to_string(i));
+  expected.insert(expected.end(), {"ranged_01", "ranged_02", "ranged_03"}); // four counted, three listed
+  EXPECT_EQ(namesOf(result), expected);
+  ASSERT_EQ(result.size(), expected.size());
+  for (std::uint32_t i = 0; i < 10; ++i)
+    EXPECT_EQ(result[i].address, 0x200u + i);
+  // The first listed element sits at the variable's own address.
+  EXPECT_EQ(result[43].address, 0x500u);
+  EXPECT_EQ(result[45].address, 0x502u);
+}
+
+TEST_F(SymbolExpansionTest, ArraysWithoutElements) {
+  auto *byte = base("unsigned char", 1);
+  auto *noRange = make<TypeInfo_Array>(unit);
+  noRange->type = byte;
+  make<BasicObject>(noRange); // first child is no subrange
+  variable("noRange", 0x10, noRange);
+  variable("noElementType", 0x20, array(nullptr, 9));
+  variable("empty", 0x30, array(byte, -1));
+  variable("after", 0x40, byte);
+  EXPECT_EQ(names(), (Names{"after"}));
+}
+
+TEST_F(SymbolExpansionTest, ArrayOfStructuresStridesByTheStructureSize) {
+  auto *s = structure(6);
+  member(s, "x", 0, base("short int", 2));
+  member(s, "y", 4, base("short int", 2));
+  variable("arr", 0x100, array(s, 1));
+  const std::vector<SymbolRecord> result = leaves();
+  EXPECT_EQ(namesOf(result), (Names{"arr_00.x", "arr_00.y", "arr_01.x", "arr_01.y"}));
+  ASSERT_EQ(result.size(), 4u);
+  EXPECT_EQ(result[2].address, 0x106u);
+  EXPECT_EQ(result[3].address, 0x10au);
+}
+
+TEST_F(SymbolExpansionTest, OnlyTheFirstDimensionIsEnumerated) {
+  auto *m = array(base("int", 4), 2);
+  auto *second = make<TypeInfo_Subrange>(m);
+  second->upperBound = 3;
+  variable("m", 0x800, m);
+  const std::vector<SymbolRecord> result = leaves();
+  EXPECT_EQ(namesOf(result), (Names{"m_00", "m_01", "m_02"}));
+  ASSERT_EQ(result.size(), 3u);
+  EXPECT_EQ(result[1].address, 0x804u);
+  EXPECT_EQ(result[2].address, 0x808u);
+}
+
+TEST_F(SymbolExpansionTest, BitFieldLeafKeepsItsBitsAndTakesItsTypesSize) {
+  auto *s = structure(4);
+  auto *ready = member(s, "ready", 0, base("unsigned char", 1));
+  ready->bitSize = 1;
+  ready->bitOffset = 5;
+  ready->byteSize = 4;
+  member(s, "plain", 1, base("unsigned char", 1));
+  variable("flags", 0x40, s);
+  const std::vector<SymbolRecord> result = leaves();
+  ASSERT_EQ(result.size(), 2u);
+  EXPECT_EQ(result[0].bitSize, 1);
+  EXPECT_EQ(result[0].bitOffset, 5);
+  EXPECT_EQ(result[0].byteSize, 1);
+  EXPECT_EQ(result[1].bitSize, 0);
+  EXPECT_EQ(result[1].bitOffset, 0);
+}
+
+TEST_F(SymbolExpansionTest, ConstQualifierMarksEveryPieceButNotAPointee) {
+  auto *s = structure(8);
+  member(s, "a", 0, base("int", 4));
+  member(s, "b", 4, base("int", 4));
+  variable("calibration", 0x100, qualified<TypeInfo_Const>(s));
+  auto *pointer = make<TypeInfo_Pointer>(unit);
+  pointer->byteSize = 4; // to const data: the pointee is never walked
+  variable("source", 0x200, pointer);
+  variable("voidConst", 0x300, qualified<TypeInfo_Const>(nullptr));
+  const std::vector<SymbolRecord> result = leaves();
+  ASSERT_EQ(result.size(), 3u);
+  EXPECT_TRUE(result[0].isConst);
+  EXPECT_TRUE(result[1].isConst);
+  EXPECT_FALSE(result[2].isConst);
+  EXPECT_EQ(result[2].symbolName, "source");
+}
+
+TEST_F(SymbolExpansionTest, TypedefsAndVolatilesPassThrough) {
+  auto *word = make<TypeInfo_Typedef>(unit, "word_t");
+  word->type = base("short unsigned int", 2);
+  variable("ticks", 0x10, qualified<TypeInfo_Volatile>(word));
+  const std::vector<SymbolRecord> result = leaves();
+  ASSERT_EQ(result.size(), 1u);
+  EXPECT_EQ(result[0].symbolName, "ticks");
+  EXPECT_EQ(result[0].byteSize, 2);
+}
+
+TEST_F(SymbolExpansionTest, StaticDataMembersInsideAStructure) {
+  auto *i32 = base("int", 4);
+  auto *s = structure(4);
+  member(s, "value", 0, i32);
+  make<VariableInfo>(s, "shared")->type = i32; // static member as a variable entry
+  auto *declared = member(s, "declared", 0, i32);
+  declared->isDeclaration = true; // static member as a member entry
+  member(s, "listed", 0, i32);    // a member entry without the flag counts
+  auto *method = make<FunctionInfo>(s, "method");
+  make<VariableInfo>(method, "this")->type = i32;
+  variable("a", 0x100, s);
+  variable("b", 0x200, s);
+  EXPECT_EQ(names(), (Names{"a.value", "a.listed", "b.value", "b.listed"}));
+}
+
+TEST_F(SymbolExpansionTest, BaseClassMembersAppearWhereTheInheritanceStands) {
+  auto *i32 = base("int", 4);
+  auto *baseClass = make<TypeInfo_Class>(unit, "Base");
+  baseClass->byteSize = 4;
+  member(baseClass, "id", 0, i32);
+  auto *derived = make<TypeInfo_Class>(unit, "Derived");
+  derived->byteSize = 12;
+  member(derived, "first", 0, i32);
+  auto *inheritance = make<TypeInfo_Inheritance>(derived);
+  inheritance->type = baseClass;
+  inheritance->dataMemberLocation = 4;
+  make<TypeInfo_Inheritance>(derived); // without a type: nothing
+  member(derived, "last", 8, i32);
+  make<FunctionInfo>(derived, "run");
+  variable("d", 0x1000, derived);
+  const std::vector<SymbolRecord> result = leaves();
+  EXPECT_EQ(namesOf(result), (Names{"d.first", "d.id", "d.last"}));
+  ASSERT_EQ(result.size(), 3u);
+  EXPECT_EQ(result[1].address, 0x1004u);
+}
+
+TEST_F(SymbolExpansionTest, FunctionInsideAUnionIsAFunctionLeafAndItsParametersFollow) {
+  auto *u = make<TypeInfo_Union>(unit);
+  u->byteSize = 4;
+  auto *callback = make<FunctionInfo>(u, "callback");
+  make<VariableInfo>(callback, "arg")->type = base("int", 4);
+  member(u, "raw", 0, base("unsigned int", 4));
+  variable("hook", 0x40, u);
+  const std::vector<SymbolRecord> result = leaves();
+  EXPECT_EQ(namesOf(result), (Names{"hook.callback", "hook.callback.arg", "hook.raw"}));
+  ASSERT_EQ(result.size(), 3u);
+  EXPECT_EQ(result[0].typeText, "function");
+  EXPECT_EQ(result[0].byteSize, 0);
+  EXPECT_EQ(result[1].typeText, "int");
+  EXPECT_EQ(result[2].typeText, "unsigned int");
+}
+
+TEST_F(SymbolExpansionTest, NamespaceReachedThroughAnImportAddsItsName) {
+  auto *ns = make<TypeInfo_Namespace>(unit, "cfg");
+  variable("inner", 0x10, base("int", 4), ns); // located, and named cfg::inner
+  auto *imported = make<TypeInfo_ImportedDeclaration>(unit);
+  imported->type = ns;
+  variable("alias", 0x20, imported);
+  EXPECT_EQ(names(), (Names{"cfg::inner", "alias::cfg.inner"}));
+}
+
+TEST_F(SymbolExpansionTest, DefinitionWithoutTypeExpandsThroughItsDeclaration) {
+  auto *ns = make<TypeInfo_Namespace>(unit, "drive");
+  auto *motor = make<TypeInfo_Class>(ns, "Motor");
+  auto *limitDeclaration = member(motor, "limit", 0, base("int", 4));
+  limitDeclaration->isDeclaration = true;
+  limitDeclaration->declLine = "4";
+  limitDeclaration->declFile = 2;
+  auto *limit = variable("", 0x100, nullptr);
+  limit->specification = limitDeclaration;
+
+  auto *externDeclaration = make<VariableInfo>(unit, "g_x");
+  externDeclaration->type = base("short int", 2);
+  auto *gx = variable("", 0x200, nullptr);
+  gx->specification = externDeclaration;
+
+  auto *ownType = variable("", 0x300, base("unsigned char", 1));
+  ownType->specification = externDeclaration;
+
+  auto *typeless = make<VariableInfo>(unit, "typeless");
+  auto *nothing = variable("", 0x400, nullptr);
+  nothing->specification = typeless;
+
+  const std::vector<SymbolRecord> result = leaves();
+  EXPECT_EQ(namesOf(result), (Names{"drive::Motor->limit", "g_x", "g_x"}));
+  ASSERT_EQ(result.size(), 3u);
+  EXPECT_EQ(result[0].byteSize, 4);
+  EXPECT_EQ(result[0].declLocation, "/io.h(4)"); // the declaration's place
+  EXPECT_EQ(result[1].byteSize, 2);
+  EXPECT_EQ(result[2].byteSize, 1); // a definition with a type keeps it
+}
+
+TEST_F(SymbolExpansionTest, DeclarationPlaces) {
+  auto *byte = base("unsigned char", 1);
+  variable("inHeader", 0x10, byte)->declFile = 2;
+  variable("fileZero", 0x11, byte)->declFile = 0;
+  variable("fileBeyond", 0x12, byte)->declFile = 3;
+  auto *otherUnit = new CompileUnitInfo(2, database.root.get());
+  otherUnit->stmtListOffset = 0x99; // no such line table
+  variable("noTable", 0x13, byte, otherUnit);
+  const std::vector<SymbolRecord> result = leaves();
+  ASSERT_EQ(result.size(), 4u);
+  EXPECT_EQ(result[0].declLocation, "/io.h(7)");
+  EXPECT_EQ(result[1].declLocation, "unknown(7)");
+  EXPECT_EQ(result[2].declLocation, "unknown(7)");
+  EXPECT_EQ(result[3].declLocation, "");
+}
+
+TEST_F(SymbolExpansionTest, OnlyLocatedVariablesInListOrderAndUnresolvedTypesSilently) {
+  auto *byte = base("unsigned char", 1);
+  variable("second", 0x20, byte);
+  variable("unresolved", 0x24, nullptr);
+  variable("first", 0x10, byte);
+  database.locatedObjects.push_back(byte); // not a variable
+  EXPECT_EQ(names(), (Names{"second", "first"}));
+}
+
+TEST_F(SymbolExpansionTest, RtePortSrNamesAreTracedOncePerLookup) {
+  auto *s = structure(2);
+  auto *m = member(s, "Rte_RtePortSR_Speed", 0, base("short int", 2));
+  make<BasicObject>(m); // one child, so the trace counts it
+  variable("port", 0x10, array(s, 1));
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(names(), (Names{"port_00.Rte_RtePortSR_Speed", "port_01.Rte_RtePortSR_Speed"}));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "getName: Rte_RtePortSR_Speed\nchildren.size(): 1\n"
+                                                    "getName: Rte_RtePortSR_Speed\nchildren.size(): 1\n");
+}
+
+// ---- Records travel by value ------------------------------------------------
+
+TEST_F(SymbolExpansionTest, NothingAMemberChangesReachesItsSibling) {
+  auto *s = structure(12);
+  auto *flags = member(s, "flags", 4, qualified<TypeInfo_Const>(base("signed", 4)));
+  flags->bitSize = 3;
+  flags->bitOffset = 2;
+  flags->byteSize = 4;
+  member(s, "after", 8, base("unsigned int", 4));
+  SymbolRecord start;
+  start.address = 0x100;
+  start.symbolName = "v";
+  start.declLocation = "/main.c(7)";
+  std::vector<SymbolRecord> result;
+  expandSymbol(s, start, false, result);
+  ASSERT_EQ(result.size(), 2u);
+  EXPECT_EQ(result[0].symbolName, "v.flags");
+  EXPECT_TRUE(result[0].isConst);
+  EXPECT_TRUE(result[0].isSigned);
+  EXPECT_EQ(result[1].symbolName, "v.after");
+  EXPECT_EQ(result[1].address, 0x108u);
+  EXPECT_FALSE(result[1].isConst);
+  EXPECT_FALSE(result[1].isSigned);
+  EXPECT_EQ(result[1].bitSize, 0);
+  EXPECT_EQ(result[1].bitOffset, 0);
+  EXPECT_EQ(result[1].declLocation, "/main.c(7)");
+}
+
+TEST_F(SymbolExpansionTest, ANameReplacedBelowIsPutBackForTheSiblings) {
+  // A function with a specification takes its declaration's full name; the
+  // member after it must still be named after the variable.
+  auto *ns = make<TypeInfo_Namespace>(unit, "io");
+  auto *declaration = make<FunctionInfo>(ns, "read");
+  auto *u = make<TypeInfo_Union>(unit);
+  u->byteSize = 4;
+  auto *handler = make<FunctionInfo>(u, "handler");
+  handler->specification = declaration;
+  member(u, "raw", 0, base("unsigned int", 4));
+  auto *elements = array(u, 1);
+  variable("table", 0x40, elements);
+  const std::vector<SymbolRecord> result = leaves();
+  EXPECT_EQ(namesOf(result), (Names{"io::read.read", "io::read", "table_00.raw", "io::read.read", "io::read",
+                                    "table_01.raw"}));
+  ASSERT_EQ(result.size(), 6u);
+  EXPECT_EQ(result[5].address, 0x44u);
+  EXPECT_EQ(result[5].typeText, "unsigned int");
+}
+
+TEST_F(SymbolExpansionTest, ExpandSymbolAppendsToWhatIsThere) {
+  std::vector<SymbolRecord> result(1);
+  result[0].symbolName = "earlier";
+  SymbolRecord start;
+  start.symbolName = "x";
+  expandSymbol(base("int", 4), start, false, result);
+  EXPECT_EQ(namesOf(result), (Names{"earlier", "x"}));
+  // Members-only: a base type is no member and yields nothing.
+  expandSymbol(base("int", 4), start, true, result);
+  EXPECT_EQ(result.size(), 2u);
+}
+
+// ---- Malformed input: cycles, depth, size ----------------------------------
+
+TEST_F(SymbolExpansionTest, TypeCyclesYieldNothingTheSecondTime) {
+  auto *loop = make<TypeInfo_Typedef>(unit, "loop");
+  loop->type = loop;
+  variable("selfTypedef", 0x10, loop);
+
+  // A structure that contains itself: its other members still come out.
+  auto *s = structure(8);
+  auto *alias = make<TypeInfo_Typedef>(unit, "S");
+  alias->type = s;
+  member(s, "x", 0, base("int", 4));
+  member(s, "self", 4, alias);
+  member(s, "y", 4, base("int", 4));
+  variable("s", 0x20, alias);
+
+  // An import that leads back into the namespace being expanded.
+  auto *ns = make<TypeInfo_Namespace>(unit, "ns");
+  auto *back = make<TypeInfo_ImportedDeclaration>(ns);
+  back->type = ns;
+  auto *into = make<TypeInfo_ImportedDeclaration>(unit);
+  into->type = ns;
+  variable("imported", 0x30, into);
+
+  EXPECT_EQ(names(), (Names{"s.x", "s.y"}));
+}
+
+TEST_F(SymbolExpansionTest, DepthLimitCountsTheVariablesTypeAsTheFirstStep) {
+  const auto chainTo = [&](BasicObject *leafType, int typedefs) {
+    BasicObject *type = leafType;
+    for (int i = 0; i < typedefs; ++i) {
+      auto *t = make<TypeInfo_Typedef>(unit, "t");
+      t->type = type;
+      type = t;
+    }
+    return type;
+  };
+  auto *byte = base("unsigned char", 1);
+  variable("deepest", 0x10, chainTo(byte, kMaxExpansionDepth - 1)); // base type at step 1000
+  variable("tooDeep", 0x20, chainTo(byte, kMaxExpansionDepth));     // base type at step 1001
+  EXPECT_EQ(names(), (Names{"deepest"}));
+}
+
+TEST_F(SymbolExpansionTest, ThousandNestedStructuresFitOnTheStack) {
+  BasicObject *type = base("unsigned char", 1);
+  // Structure, member, structure, member ...: two steps per level.
+  for (int i = 0; i < kMaxExpansionDepth / 2 - 1; ++i) {
+    auto *s = structure(1);
+    member(s, "m", 0, type);
+    type = s;
+  }
+  variable("nest", 0x10, type);
+  const std::vector<SymbolRecord> result = leaves();
+  ASSERT_EQ(result.size(), 1u);
+  EXPECT_EQ(result[0].symbolName.size(), 4 + 2 * static_cast<std::size_t>(kMaxExpansionDepth / 2 - 1));
+}
+
+TEST_F(SymbolExpansionTest, ElementsWithoutLeavesEndTheLoopEarly) {
+  // Two thousand million empty elements must not take two thousand million
+  // steps; the member after them still gets its address.
+  auto *empty = structure(0);
+  auto *s = structure(8);
+  member(s, "nothing", 0, array(empty, 2147483646));
+  member(s, "after", 4, base("int", 4));
+  variable("s", 0x100, s);
+  const std::vector<SymbolRecord> result = leaves();
+  ASSERT_EQ(result.size(), 1u);
+  EXPECT_EQ(result[0].symbolName, "s.after");
+  EXPECT_EQ(result[0].address, 0x104u);
+}
+
+class CountingSink final : public LeafSink {
+public:
+  void addLeaf(const SymbolRecord &leaf) override {
+    ++count;
+    last = leaf.symbolName;
+  }
+  std::size_t count = 0;
+  std::string last;
+};
+
+TEST_F(SymbolExpansionTest, LeafListIsCutAtTheCap) {
+  auto *byte = base("unsigned char", 1);
+  variable("before", 0x10, byte);
+  variable("huge", 0x20, array(byte, 2147483646));
+  variable("after", 0x30, byte);
+  CountingSink sink;
+  EXPECT_FALSE(expandLocatedVariables(database, sink, 1000));
+  EXPECT_EQ(sink.count, 1000u);
+  EXPECT_EQ(sink.last, "huge_00000000998");
+}
+
+TEST_F(SymbolExpansionTest, TheRealCapHoldsSixteenMillionLeaves) {
+  // An upper bound of 16777216 gives one element more than the cap.
+  auto *byte = base("unsigned char", 1);
+  variable("huge", 0x20000000, array(byte, static_cast<std::int32_t>(kLeafCap)));
+  CountingSink sink;
+  EXPECT_FALSE(expandLocatedVariables(database, sink));
+  EXPECT_EQ(sink.count, kLeafCap);
+  EXPECT_EQ(sink.last, "huge_16777215");
+
+  database.locatedObjects.clear();
+  variable("fits", 0x20000000, array(byte, 99));
+  CountingSink small;
+  EXPECT_TRUE(expandLocatedVariables(database, small));
+  EXPECT_EQ(small.count, 100u);
+}
+
+} // namespace
