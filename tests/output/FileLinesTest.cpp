@@ -1,0 +1,201 @@
+// The single lines of the M51 map and the CANape database, and the duplicate
+// check behind the style warnings log.
+#include "output/CanapeDatabase.h"
+#include "output/M51Map.h"
+#include "output/StyleWarnings.h"
+#include "output/TypeClassification.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+LeafClassification classified(std::string name, std::int32_t byteSize, bool isSigned = false) {
+  SymbolRecord leaf;
+  leaf.symbolName = std::move(name);
+  leaf.byteSize = byteSize;
+  leaf.isSigned = isSigned;
+  return classifyLeaf(leaf, false);
+}
+
+const std::string kUint8Row =
+    "    \"\" UINT(8)    \"\" 0 0                   255                 CHARACTERISTIC       "
+    "WEAK_LIMITS 0                    255";
+const std::string kUint32Row = "    \"\" UINT(32)   \"\" 0 0                   4294967295          "
+                               "CHARACTERISTIC       WEAK_LIMITS 0                    4294967295";
+
+std::string m51Line(std::uint32_t address, const LeafClassification &leaf) {
+  std::string line;
+  appendM51Line(line, address, leaf);
+  return line;
+}
+
+std::string canapeLine(std::uint32_t address, const LeafClassification &leaf) {
+  std::string line;
+  appendCanapeLine(line, address, leaf);
+  return line;
+}
+
+/// The CANape name field: quoted, two blanks, padded to 100 characters.
+std::string nameField(const std::string &canapeName) {
+  std::string field = "'" + canapeName + "'  ";
+  field.resize(std::max<std::size_t>(field.size(), 100), ' ');
+  return field;
+}
+
+// ---- M51 ---------------------------------------------------------------------
+
+TEST(M51Line, UnsignedByteCounter) {
+  EXPECT_EQ(m51Line(0x2004c, classified("counter", 1)), "0002004cH     SYMBOL  DATA  BYTE     counter\r\n");
+}
+
+TEST(M51Line, AddressesAndNamesAsTheyAre) {
+  EXPECT_EQ(m51Line(0x1c, classified("tick@count", 4, true)),
+            "0000001cH     SYMBOL  DATA  INT32    tick@count\r\n");
+  EXPECT_EQ(m51Line(0xfffffffc, classified("drive::Motor->limit", 2)),
+            "fffffffcH     SYMBOL  DATA  WORD     drive::Motor->limit\r\n");
+  // The long word of an unsupported size shifts the name.
+  EXPECT_EQ(m51Line(0x08000000, classified("callback", 0)),
+            "08000000H     SYMBOL  DATA  SIZE_NOT_SUPPORTED_0    callback\r\n");
+}
+
+// ---- CANape ------------------------------------------------------------------
+
+TEST(CanapeLine, Header) {
+  std::string header;
+  appendCanapeHeader(header);
+  EXPECT_EQ(header, "VERSION 104 COMMENT \"CANAPE DB\"\r\nGROUP 'QX_Signals' : \"\"\r\n['QX_Signals']\r\n");
+}
+
+TEST(CanapeLine, UnsignedByteCounterWrittenOut) {
+  // 'counter' and two blanks, then blanks up to column 112.
+  EXPECT_EQ(canapeLine(0x2004c, classified("counter", 1)),
+            "VARIABLE 0x0 'counter'" + std::string(91, ' ') + "0x0002004c" + kUint8Row + "\r\n");
+}
+
+TEST(CanapeLine, ScopeCharactersBecomeUnderscores) {
+  const struct {
+    std::string outputName;
+    std::string canapeName;
+  } cases[] = {
+      {"tick@count", "tick_count"},
+      {"drive::Motor->limit", "drive__Motor->limit"},
+      {"s..x", "s..x"},
+      {"buf_03", "buf_03"},
+      {"a@b", "a_b"},
+      {"a:b", "a_b"},
+  };
+  for (const auto &c : cases)
+    EXPECT_EQ(canapeLine(0x800abcd, classified(c.outputName, 4)),
+              "VARIABLE 0x0 " + nameField(c.canapeName) + "0x0800abcd" + kUint32Row + "\r\n")
+        << c.outputName;
+}
+
+TEST(CanapeLine, BitFieldNameAndRow) {
+  SymbolRecord leaf;
+  leaf.symbolName = "flags.ready";
+  leaf.byteSize = 4;
+  leaf.bitSize = 1;
+  leaf.bitOffset = 5;
+  const std::string line = canapeLine(0x20000000, classifyLeaf(leaf, false));
+  EXPECT_EQ(line, "VARIABLE 0x0 " + nameField("flags.ready_Bit_5") +
+                      "0x20000000    \"\" UINT(1,5) \"\" 0 0           1 (0  1)            CHARACTERISTIC  "
+                      "WEAK_LIMITS 0                   1\r\n");
+}
+
+TEST(CanapeLine, LongNamesShiftTheRestOfTheLine) {
+  const std::string name96(96, 'n'); // field of 100: no padding
+  EXPECT_EQ(canapeLine(1, classified(name96, 1)),
+            "VARIABLE 0x0 '" + name96 + "'  0x00000001" + kUint8Row + "\r\n");
+  const std::string name130(130, 'n');
+  EXPECT_EQ(canapeLine(1, classified(name130, 1)),
+            "VARIABLE 0x0 '" + name130 + "'  0x00000001" + kUint8Row + "\r\n");
+}
+
+// ---- Duplicate check ---------------------------------------------------------
+
+TEST(DuplicateCheck, TwoStaticsOfOneNameGiveThreeLines) {
+  DuplicateCheck check;
+  check.check("count", "a.c(10)");
+  EXPECT_FALSE(check.foundDuplicate());
+  check.check("count", "b.c(20)");
+  EXPECT_TRUE(check.foundDuplicate());
+  EXPECT_EQ(check.log(), "Warning - Duplicate Static VariableName: count\r\n"
+                         "  Location File: b.c(20)\r\n"
+                         "  Location File: a.c(10)\r\n");
+  check.check("count", "c.c(5)");
+  EXPECT_EQ(check.log(), "Warning - Duplicate Static VariableName: count\r\n"
+                         "  Location File: b.c(20)\r\n"
+                         "  Location File: a.c(10)\r\n"
+                         "Warning - Duplicate Static VariableName: count\r\n"
+                         "  Location File: c.c(5)\r\n");
+}
+
+TEST(DuplicateCheck, TwoStructureVariablesClashOnce) {
+  DuplicateCheck check;
+  for (const char *place : {"a.c(3)", "b.c(4)"}) {
+    check.check("s.a", place);
+    check.check("s.b", place);
+  }
+  EXPECT_EQ(check.log(), "Warning - Duplicate Static VariableName: s\r\n"
+                         "  Location File: b.c(4)\r\n"
+                         "  Location File: a.c(3)\r\n");
+}
+
+TEST(DuplicateCheck, RootsOfScopedNames) {
+  const struct {
+    std::string name;
+    std::string warning;
+  } cases[] = {
+      {"tick@count", "Warning - Duplicate Static VariableName: tick\r\n"},
+      {"drive::Motor->limit", "Warning - Duplicate Static VariableName: drive\r\n"},
+      {"buf_03", "Warning - Duplicate Static VariableName: buf_03\r\n"},
+      {".x", "Warning - Duplicate Static VariableName: \r\n"},
+  };
+  for (const auto &c : cases) {
+    DuplicateCheck check;
+    check.check(c.name, "a.c(1)");
+    check.check(c.name, "b.c(2)");
+    EXPECT_EQ(check.log(), c.warning + "  Location File: b.c(2)\r\n  Location File: a.c(1)\r\n") << c.name;
+  }
+}
+
+TEST(DuplicateCheck, APlaceIsReportedOnceUnderAnyName) {
+  DuplicateCheck check;
+  check.check("x", "a.c(1)");
+  check.check("y", "b.c(2)");
+  check.check("x", "b.c(2)"); // b.c(2) and x's first place a.c(1)
+  check.check("y", "a.c(1)"); // a.c(1) as a repeat of y, and y's first place
+  check.check("y", "c.c(3)"); // y's first place was already named: c.c(3) only
+  check.check("x", "b.c(2)"); // b.c(2) was reported before: nothing
+  EXPECT_EQ(check.log(), "Warning - Duplicate Static VariableName: x\r\n"
+                         "  Location File: b.c(2)\r\n"
+                         "  Location File: a.c(1)\r\n"
+                         "Warning - Duplicate Static VariableName: y\r\n"
+                         "  Location File: a.c(1)\r\n"
+                         "  Location File: b.c(2)\r\n"
+                         "Warning - Duplicate Static VariableName: y\r\n"
+                         "  Location File: c.c(3)\r\n");
+}
+
+TEST(DuplicateCheck, VariablesWithoutLineTableShareTheEmptyPlace) {
+  DuplicateCheck check;
+  check.check("count", "");
+  check.check("count", "");
+  check.check("other", "");
+  check.check("other", "");
+  EXPECT_TRUE(check.foundDuplicate());
+  EXPECT_EQ(check.log(), "Warning - Duplicate Static VariableName: count\r\n"
+                         "  Location File: \r\n");
+}
+
+TEST(DuplicateCheck, NamesEqualOnlyAfterTheCanapeReplacementAreNoDuplicates) {
+  DuplicateCheck check;
+  check.check("a@b", "a.c(1)");
+  check.check("a:b", "b.c(2)");
+  EXPECT_FALSE(check.foundDuplicate());
+  EXPECT_EQ(check.log(), "");
+}
+
+} // namespace

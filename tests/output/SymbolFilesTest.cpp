@@ -1,0 +1,263 @@
+// writeSymbolFiles end to end on dumps that objdump 2.40 wrote for small
+// programs arm-none-eabi-gcc compiled (tests/data/output, sources beside
+// them): dump in, file bytes out.
+#include "output/SymbolFiles.h"
+#include "tests/output/OutputTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+using namespace OutputTest;
+
+namespace {
+
+std::string dataDump(const std::string &name) {
+  return readFile(std::string(QUILLMAP_TEST_DATA_DIR) + "/output/" + name);
+}
+
+std::string nameField(const std::string &canapeName) {
+  std::string field = "'" + canapeName + "'  ";
+  field.resize(std::max<std::size_t>(field.size(), 100), ' ');
+  return field;
+}
+
+const std::string kHeader =
+    "VERSION 104 COMMENT \"CANAPE DB\"\r\nGROUP 'QX_Signals' : \"\"\r\n['QX_Signals']\r\n";
+const std::string kInt32Row =
+    "    \"\" INT(32)    \"\" 0 -2147483648         2147483647          CHARACTERISTIC       "
+    "WEAK_LIMITS -2147483648          2147483647";
+
+class SymbolFilesTest : public testing::Test {
+protected:
+  /// Runs the pass over \p dump; returns its result and keeps the console.
+  bool write(const std::string &dump, const std::string &m51Name = "app_Vrx.m51",
+             const std::string &canapeName = "app_CANape.db") {
+    database = parseDump(dump);
+    m51 = directory.file(m51Name);
+    canape = canapeName.empty() ? std::string() : directory.file(canapeName);
+    testing::internal::CaptureStdout();
+    const bool result = writeSymbolFiles(m51, canape, *database);
+    console = testing::internal::GetCapturedStdout();
+    return result;
+  }
+  std::string log() const { return m51 + "_StyleWarnings.log"; }
+
+  ScratchDirectory directory;
+  std::unique_ptr<DwarfDatabase> database;
+  std::string m51;
+  std::string canape;
+  std::string console;
+};
+
+TEST_F(SymbolFilesTest, CounterBitFieldsAndStaticLocal) {
+  // golden.c: an unsigned byte placed at 0x2004c, a structure of bit fields
+  // and a static local.
+  ASSERT_TRUE(write(dataDump("golden-dwarf4.txt")));
+  EXPECT_EQ(console, "");
+  EXPECT_EQ(readFile(m51), crlfLines({
+                               "0002004cH     SYMBOL  DATA  BYTE     counter",
+                               "20000000H     SYMBOL  DATA  DWORD    "
+                               "flags.pad_Bits:678910111213141516171819202122232425262728293031",
+                               "20000000H     SYMBOL  DATA  DWORD    flags.ready_Bit:5",
+                               "20000000H     SYMBOL  DATA  DWORD    flags.mode_Bits:234",
+                               "20000000H     SYMBOL  DATA  INT32    flags.level_Bits:01",
+                               "20000004H     SYMBOL  DATA  INT32    tick@count",
+                           }));
+  const std::string bits = ")            CHARACTERISTIC  WEAK_LIMITS ";
+  EXPECT_EQ(
+      readFile(canape),
+      kHeader +
+          crlfLines({
+              "VARIABLE 0x0 'counter'" + std::string(91, ' ') +
+                  "0x0002004c    \"\" UINT(8)    \"\" 0 0                   255                 "
+                  "CHARACTERISTIC       WEAK_LIMITS 0                    255",
+              "VARIABLE 0x0 " + nameField("flags.pad_Bits_678910111213141516171819202122232425262728293031") +
+                  "0x20000000    \"\" UINT(26,6) \"\" 0 0           67108863 (0  67108863" + bits +
+                  "0                   67108863",
+              "VARIABLE 0x0 " + nameField("flags.ready_Bit_5") +
+                  "0x20000000    \"\" UINT(1,5) \"\" 0 0           1 (0  1" + bits + "0                   1",
+              "VARIABLE 0x0 " + nameField("flags.mode_Bits_234") +
+                  "0x20000000    \"\" UINT(3,2) \"\" 0 0           7 (0  7" + bits + "0                   7",
+              "VARIABLE 0x0 " + nameField("flags.level_Bits_01") +
+                  "0x20000000    \"\" UINT(2,0) \"\" 0 -2           1 (-2  1" + bits +
+                  "-2                   1",
+              "VARIABLE 0x0 " + nameField("tick_count") + "0x20000004" + kInt32Row,
+          }));
+  EXPECT_FALSE(std::filesystem::exists(log()));
+}
+
+TEST_F(SymbolFilesTest, CppStaticMembersAndStaticLocalsOfMemberFunctions) {
+  // drive.cpp: gcc writes the static members' definitions without a type of
+  // their own, and declares them as member entries (DWARF 4) or as variables
+  // inside the class (DWARF 5); neither lives in the instance `motor`.
+  for (const char *dump : {"drive-dwarf4.txt", "drive-dwarf5.txt"}) {
+    ASSERT_TRUE(write(dataDump(dump))) << dump;
+    EXPECT_EQ(readFile(m51), crlfLines({
+                                 "20000100H     SYMBOL  DATA  INT32    drive::Motor->limit",
+                                 "20000000H     SYMBOL  DATA  INT16    drive::limit",
+                                 "20000008H     SYMBOL  DATA  INT32    motor.speed",
+                                 "20000004H     SYMBOL  DATA  INT32    drive::Motor->run@count",
+                             }))
+        << dump;
+    const std::string db = readFile(canape);
+    for (const char *name :
+         {"'drive__Motor->limit'  ", "'drive__limit'  ", "'motor.speed'  ", "'drive__Motor->run_count'  "})
+      EXPECT_NE(db.find("\r\nVARIABLE 0x0 " + std::string(name)), std::string::npos) << dump << ' ' << name;
+  }
+}
+
+TEST_F(SymbolFilesTest, FileLocalStaticsOfOneNameGoToTheLog) {
+  // a.c, b.c and c.c each define `static int count` (lines 10, 20, 5).
+  ASSERT_TRUE(write(dataDump("statics-dwarf4.txt")));
+  EXPECT_EQ(readFile(m51), crlfLines({
+                               "20000000H     SYMBOL  DATA  INT32    count",
+                               "20000004H     SYMBOL  DATA  INT32    count",
+                               "20000008H     SYMBOL  DATA  INT32    count",
+                           }));
+  EXPECT_EQ(readFile(log()), crlfLines({
+                                 "Warning - Duplicate Static VariableName: count",
+                                 "  Location File: /b.c(20)",
+                                 "  Location File: /a.c(10)",
+                                 "Warning - Duplicate Static VariableName: count",
+                                 "  Location File: /c.c(5)",
+                             }));
+  // Both repeats are still written to the CANape database.
+  EXPECT_EQ(readFile(canape), kHeader + crlfLines({
+                                            "VARIABLE 0x0 " + nameField("count") + "0x20000000" + kInt32Row,
+                                            "VARIABLE 0x0 " + nameField("count") + "0x20000004" + kInt32Row,
+                                            "VARIABLE 0x0 " + nameField("count") + "0x20000008" + kInt32Row,
+                                        }));
+}
+
+TEST_F(SymbolFilesTest, LeafShapesOfASmallController) {
+  // shapes.c: arrays, a structure with an unnamed union, an array of
+  // structures, pointers, a const structure (left out), 8-byte leaves and
+  // bit fields of 32 and 64 bits.
+  ASSERT_TRUE(write(dataDump("shapes-dwarf4.txt")));
+  std::vector<std::string> lines = {
+      "20000000H     SYMBOL  DATA  WORD     buf_00", "20000002H     SYMBOL  DATA  WORD     buf_01",
+      "20000004H     SYMBOL  DATA  WORD     buf_02", "20000006H     SYMBOL  DATA  WORD     buf_03",
+      "20000008H     SYMBOL  DATA  WORD     buf_04", "2000000aH     SYMBOL  DATA  WORD     buf_05",
+      "2000000cH     SYMBOL  DATA  WORD     buf_06", "2000000eH     SYMBOL  DATA  WORD     buf_07",
+      "20000010H     SYMBOL  DATA  WORD     buf_08", "20000012H     SYMBOL  DATA  WORD     buf_09",
+  };
+  const std::string all32 = "012345678910111213141516171819202122232425262728293031";
+  std::string all64 = all32;
+  for (int bit = 32; bit < 64; ++bit)
+    all64 += std::to_string(bit);
+  for (const std::string line : {
+           "20000014H     SYMBOL  DATA  INT32    m_00",
+           "20000018H     SYMBOL  DATA  INT32    m_01",
+           "2000001cH     SYMBOL  DATA  INT32    m_02",
+           "20000044H     SYMBOL  DATA  BYTE     channel.mode",
+           "20000048H     SYMBOL  DATA  DWORD    channel..x",
+           "20000048H     SYMBOL  DATA  DWORD    channel..y",
+           "2000004cH     SYMBOL  DATA  WORD     channel.samples_00.raw",
+           "2000004eH     SYMBOL  DATA  INT8     channel.samples_00.offset",
+           "20000050H     SYMBOL  DATA  WORD     channel.samples_01.raw",
+           "20000052H     SYMBOL  DATA  INT8     channel.samples_01.offset",
+           "20000054H     SYMBOL  DATA  DWORD    channel.source",
+           "20000058H     SYMBOL  DATA  DWORD    channel.handler",
+           "20000060H     SYMBOL  DATA  INT64    ticks",
+           "20000068H     SYMBOL  DATA  BYTE     ready",
+           "20000070H     SYMBOL  DATA  QWORD    ratio",
+       })
+    lines.push_back(line);
+  lines.push_back("20000078H     SYMBOL  DATA  DWORD    limits.full_Bits:" + all32);
+  lines.push_back("2000007cH     SYMBOL  DATA  INT32    limits.sfull_Bits:" + all32);
+  lines.push_back("20000080H     SYMBOL  DATA  QWORD    limits.wide_Bits:" + all64);
+  EXPECT_EQ(readFile(m51), crlfLines(lines));
+
+  // The 8-byte rows keep the 32-bit limits; the wide bit fields do not.
+  const std::string db = readFile(canape);
+  const auto rowOf = [&](const std::string &canapeName) {
+    const std::size_t at = db.find("VARIABLE 0x0 " + nameField(canapeName));
+    if (at == std::string::npos) return std::string("missing");
+    const std::size_t rowStart = at + 13 + nameField(canapeName).size() + 10;
+    return db.substr(rowStart, db.find("\r\n", at) - rowStart);
+  };
+  EXPECT_EQ(rowOf("ticks"),
+            "    \"\" INT(64)    \"\" 0 -2147483648         2147483647          CHARACTERISTIC       "
+            "WEAK_LIMITS -2147483648          2147483647");
+  EXPECT_EQ(rowOf("ratio"),
+            "    \"\" UINT(64)   \"\" 0 0                   4294967295          CHARACTERISTIC       "
+            "WEAK_LIMITS 0                    4294967295");
+  EXPECT_EQ(rowOf("limits.full_Bits_" + all32),
+            "    \"\" UINT(32,0) \"\" 0 0           4294967295 (0  4294967295)"
+            "            CHARACTERISTIC  WEAK_LIMITS 0                   "
+            "4294967295");
+  EXPECT_EQ(
+      rowOf("limits.sfull_Bits_" + all32),
+      "    \"\" UINT(32,0) \"\" 0 -2147483648           2147483647 (-2147483648  2147483647)            "
+      "CHARACTERISTIC  WEAK_LIMITS -2147483648                   2147483647");
+  EXPECT_EQ(
+      rowOf("limits.wide_Bits_" + all64),
+      "    \"\" UINT(64,0) \"\" 0 0           18446744073709551615 (0  18446744073709551615)            "
+      "CHARACTERISTIC  WEAK_LIMITS 0                   18446744073709551615");
+}
+
+TEST_F(SymbolFilesTest, NoLocatedVariables) {
+  ASSERT_TRUE(write(""));
+  EXPECT_TRUE(std::filesystem::exists(m51));
+  EXPECT_EQ(readFile(m51), "");
+  EXPECT_EQ(readFile(canape), kHeader);
+  EXPECT_FALSE(std::filesystem::exists(log()));
+}
+
+TEST_F(SymbolFilesTest, ExistingFilesAreEmptiedAndAnOldLogIsLeftAlone) {
+  ASSERT_TRUE(write(dataDump("golden-dwarf4.txt")));
+  const std::string fresh = readFile(m51);
+  std::ofstream(m51, std::ios::binary) << std::string(5000, '#');
+  std::ofstream(log(), std::ios::binary) << "earlier run\r\n";
+  ASSERT_TRUE(write(dataDump("golden-dwarf4.txt")));
+  EXPECT_EQ(readFile(m51), fresh);
+  EXPECT_EQ(readFile(log()), "earlier run\r\n");
+}
+
+TEST_F(SymbolFilesTest, EmptyCanapeNameWritesNoCanapeFile) {
+  ASSERT_TRUE(write(dataDump("golden-dwarf4.txt"), "app_Vrx.m51", ""));
+  EXPECT_EQ(console, "");
+  EXPECT_FALSE(std::filesystem::exists(directory.file("app_CANape.db")));
+  EXPECT_NE(readFile(m51), "");
+}
+
+TEST_F(SymbolFilesTest, FilesThatCannotBeCreatedAreReportedAndTheOthersStillWritten) {
+  EXPECT_FALSE(write(dataDump("statics-dwarf4.txt"), "missing/app_Vrx.m51"));
+  EXPECT_EQ(console,
+            "Can not create file: " + m51 + "\nCan not create file: " + m51 + "_StyleWarnings.log\n");
+  EXPECT_EQ(readFile(canape).substr(0, kHeader.size()), kHeader);
+  EXPECT_NE(readFile(canape).find("'count'  "), std::string::npos);
+}
+
+TEST_F(SymbolFilesTest, EveryFileFailingGivesOneLineEach) {
+  EXPECT_FALSE(write(dataDump("statics-dwarf4.txt"), "missing/app_Vrx.m51", "missing/app_CANape.db"));
+  EXPECT_EQ(console, "Can not create file: " + m51 + "\nCan not create file: " + m51 +
+                         "_StyleWarnings.log\nCan not create file: " + canape + "\n");
+}
+
+TEST_F(SymbolFilesTest, AFileThatCannotBeWrittenInFullIsReported) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+  database = parseDump(dataDump("golden-dwarf4.txt"));
+  m51 = directory.file("app_Vrx.m51");
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(writeSymbolFiles(m51, "/dev/full", *database));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Can not create file: /dev/full\n");
+  EXPECT_NE(readFile(m51), "");
+}
+
+TEST_F(SymbolFilesTest, LeafCapCutsTheListAndConstPiecesGoNowhere) {
+  // cap.c with the bound of its const table raised to 16777216: the table
+  // fills the leaf list to the cap; its elements are const and go into no
+  // file, and `after` is never reached.
+  EXPECT_FALSE(write(dataDump("cap-dwarf4.txt")));
+  EXPECT_EQ(console, "Too many symbols, list cut at 16777216\n");
+  EXPECT_EQ(readFile(m51), "20000000H     SYMBOL  DATA  BYTE     first\r\n");
+  EXPECT_EQ(readFile(canape).substr(kHeader.size(), 22), "VARIABLE 0x0 'first'  ");
+  EXPECT_FALSE(std::filesystem::exists(log()));
+}
+
+} // namespace
