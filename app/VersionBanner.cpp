@@ -39,11 +39,22 @@ void printVersionBanner(const char *programPath) {
   std::string copyright;
 
   DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeA(programPath, &ignored);
-  if (size == 0) return;
+  std::string path = programPath;
+  DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+  if (size == 0) {
+    // Typed as "Quillmap" in cmd.exe, argv[0] has neither folder nor ".exe",
+    // and the version functions then look for Quillmap.dll. The running
+    // module's own path always names the file that holds the resource.
+    char ownPath[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, ownPath, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return;
+    path.assign(ownPath, length);
+    size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    if (size == 0) return;
+  }
   // One zero byte beyond the block ends every string value inside it.
   std::vector<char> block(static_cast<std::size_t>(size) + 1, '\0');
-  if (!GetFileVersionInfoA(programPath, 0, size, block.data())) return;
+  if (!GetFileVersionInfoA(path.c_str(), 0, size, block.data())) return;
 
   void *value = nullptr;
   UINT length = 0;
