@@ -124,6 +124,8 @@ uint32_t signals_checksum();
 
 extern Sensor g_oil_sensor;
 extern SmartActuator g_mirror_actuator;
+extern Sensor g_rain_sensor;
+extern SmartActuator g_wiper_actuator;
 extern body::Door g_doors[4];
 extern powertrain::transmission::Shifter g_shifter;
 

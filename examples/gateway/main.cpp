@@ -10,7 +10,8 @@ Sensor g_ambient_sensors[2] = {Sensor(0x30, BusId::Body, 0), Sensor(0x31, BusId:
 SmartActuator g_mirror_actuator(0x40, BusId::Body, 750);
 body::Door g_doors[4];
 powertrain::transmission::Shifter g_shifter;
-Node *g_poll_list[5] = {&g_oil_sensor, &g_ambient_sensors[0], &g_ambient_sensors[1], &g_mirror_actuator, nullptr};
+Node *g_poll_list[7] = {&g_oil_sensor,      &g_ambient_sensors[0], &g_ambient_sensors[1], &g_mirror_actuator,
+                        &g_wiper_actuator,  &g_rain_sensor,        nullptr};
 
 } // namespace vehicle
 

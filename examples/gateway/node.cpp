@@ -7,6 +7,10 @@ namespace vehicle {
 uint32_t Node::instances;
 uint16_t Diagnosable::total_faults;
 
+// Nodes owned by this module, defined next to the classes' virtual functions.
+Sensor g_rain_sensor(0x22, BusId::Body, 0);
+SmartActuator g_wiper_actuator(0x41, BusId::Body, 900);
+
 Node::Node(uint16_t address, BusId bus) : address_(address), bus_(bus), missed_polls_(0), last_seen_ms_(0) {
   ++instances;
 }

@@ -345,11 +345,12 @@ def command_truth(args):
             if die.tag in ("DW_TAG_variable", "DW_TAG_member") and "DW_AT_name" in die.attributes:
                 variable_names.add(image.name_of(die))
     covered = sorted((line.address, line.address + line.size) for line in map_lines)
-    const_addresses = {v.address for v, _ in groups if v.const_top}
+    # Located variables are reported above; this finds the ones the walk missed.
+    located_addresses = {v.address for v, _ in groups}
     undescribed = []
     for address, entries in sorted(symbols.items()):
         for size, letter, symbol_name in entries:
-            if letter not in "bBdD" or size == 0 or address in const_addresses:
+            if letter not in "bBdD" or size == 0 or address in located_addresses:
                 continue
             if any(start < address + size and address < end for start, end in covered):
                 continue
@@ -423,6 +424,13 @@ def main():
     older.add_argument("--dump", required=True)
     older.add_argument("--work", required=True)
     args = parser.parse_args()
+    for option in ("quillmap", "elf", "dump"):
+        if getattr(args, option, None):
+            setattr(args, option, os.path.abspath(getattr(args, option)))
+    if isinstance(args.work, list):
+        args.work = [os.path.abspath(work) for work in args.work]
+    else:
+        args.work = os.path.abspath(args.work)
     handler = {"paths": command_paths, "truth": command_truth, "layout": command_layout, "older": command_older}
     return handler[args.command](args)
 
