@@ -321,7 +321,12 @@ def command_truth(args):
             continue
         own = lines_by_variable.get(index)
         if not own:
-            failures.add("variable %s at %08x has no line in the map" % (variable.name, variable.address))
+            reason = ""
+            declared = image.declaration_only(variable.type_die)
+            if declared is not None:
+                reason = " (its type %s is only declared in %s, entry <0x%x>; the definition is in another unit)" % (
+                    image.name_of(declared), variable.unit_name, declared.offset)
+            failures.add("variable %s at %08x has no line in the map%s" % (variable.name, variable.address, reason))
             continue
         checked_variables += 1
         short = image.name_of(variable.name_die)

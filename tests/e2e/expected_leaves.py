@@ -438,6 +438,21 @@ class ImageDwarf:
             die = self.type_of(die)
         return False
 
+    def declaration_only(self, die):
+        """The structure, class or union under typedefs, qualifiers and arrays
+        when its entry is a mere declaration (its definition lives in
+        another unit), else None."""
+        seen = set()
+        while die is not None and die.offset not in seen:
+            seen.add(die.offset)
+            kind = self.kind(die)
+            if kind in ("class", "structure", "union"):
+                return die if self._is_declaration(die) else None
+            if kind not in ("typedef", "volatile", "const", "array"):
+                return None
+            die = self.type_of(die)
+        return None
+
     # -- expansion ----------------------------------------------------------------
 
     def leaves(self, variable):
