@@ -1,0 +1,162 @@
+// Construction from a file: opening, line ends, the byte-order flag, a line
+// of 16 MiB, and teardown.
+#include "TestDumps.h"
+#include "model/Model.h"
+#include "model/ModelCast.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <typeinfo>
+
+namespace {
+
+using namespace Model;
+
+/// A temporary file holding \p content; removed at the end of the test.
+class TempFile {
+public:
+  explicit TempFile(const std::string &content) {
+    path_ = testing::TempDir() + "reader_" + testing::UnitTest::GetInstance()->current_test_info()->name() +
+            "_" + std::to_string(counter_++) + ".txt";
+    std::ofstream(path_, std::ios::binary) << content;
+  }
+  ~TempFile() { std::remove(path_.c_str()); }
+  const std::string &path() const { return path_; }
+
+private:
+  static inline int counter_ = 0;
+  std::string path_;
+};
+
+/// Everything the parse stored, as text, for comparing two databases.
+std::string describe(const DwarfDatabase &db) {
+  std::ostringstream out;
+  std::vector<const BasicObject *> pending;
+  if (db.root) pending.push_back(db.root.get());
+  while (!pending.empty()) {
+    const BasicObject *o = pending.back();
+    pending.pop_back();
+    out << std::hex << o->offset << ' ' << typeid(*o).name() << " [" << o->name.view() << "] "
+        << o->declLine.view() << ' ' << o->declFile << ' ' << o->stmtListOffset << ' ' << o->getSize();
+    if (auto v = as<VariableInfo>(o)) out << " addr " << v->address << " type " << v->typeOffset;
+    if (auto m = as<TypeInfo_Member>(o))
+      out << " member " << m->dataMemberLocation << ' ' << m->bitSize << ' ' << m->bitOffset;
+    out << '\n';
+    for (auto it = o->children.rbegin(); it != o->children.rend(); ++it)
+      pending.push_back(it->get());
+  }
+  for (const auto &[offset, list] : db.statementListsByOffset) {
+    out << "table " << offset;
+    for (const auto &f : list->files)
+      out << ' ' << f;
+    out << '\n';
+  }
+  for (const BasicObject *o : db.locatedObjects)
+    out << "located " << o->offset << '\n';
+  return out.str();
+}
+
+const char *const kSmallDump = "\n"
+                               "x.elf:     file format elf32-littlearm\n"
+                               "\n"
+                               "   Pointer Size:  4\n"
+                               " <0><b>: Abbrev Number: 1 (DW_TAG_compile_unit)\n"
+                               "    <c>   DW_AT_name        : main.c\n"
+                               " <1><d>: Abbrev Number: 2 (DW_TAG_variable)\n"
+                               "    <e>   DW_AT_name        : counter\n"
+                               "    <f>   DW_AT_type        : <0x20>\n"
+                               "    <10>   DW_AT_location    : 5 byte block: 3 0 4 0 0 \t(DW_OP_addr: 400)\n"
+                               " <1><20>: Abbrev Number: 3 (DW_TAG_base_type)\n"
+                               "    <21>   DW_AT_byte_size   : 4\n";
+
+TEST(DwarfDatabase, MissingFileGivesAnEmptyDatabase) {
+  DwarfDatabase db(testing::TempDir() + "no_such_dump_file.txt");
+  EXPECT_FALSE(db.dumpOpened());
+  EXPECT_EQ(db.root, nullptr);
+  EXPECT_TRUE(db.objectsByOffset.empty());
+  EXPECT_TRUE(db.locatedObjects.empty());
+  EXPECT_TRUE(db.statementListsByOffset.empty());
+}
+
+TEST(DwarfDatabase, EmptyFileGivesOnlyTheRoot) {
+  TempFile file("");
+  DwarfDatabase db(file.path());
+  EXPECT_TRUE(db.dumpOpened());
+  ASSERT_NE(db.root, nullptr);
+  EXPECT_EQ(db.root->offset, 0u);
+  EXPECT_TRUE(db.root->children.empty());
+  EXPECT_TRUE(db.objectsByOffset.empty());
+  EXPECT_FALSE(DwarfDatabase::isLittleEndian());
+}
+
+TEST(DwarfDatabase, FileParsesLikeText) {
+  TempFile file(kSmallDump);
+  DwarfDatabase fromFile(file.path());
+  const auto fromText = TestDumps::parse(kSmallDump);
+  EXPECT_EQ(describe(fromFile), describe(*fromText));
+  ASSERT_EQ(fromFile.locatedObjects.size(), 1u);
+  EXPECT_EQ(fromFile.locatedObjects[0]->name, "counter");
+  EXPECT_EQ(fromFile.locatedObjects[0]->getSize(), 4u);
+}
+
+TEST(DwarfDatabase, LineEndsDoNotMatter) {
+  std::string dump = kSmallDump;
+  std::string crlf;
+  for (const char c : dump)
+    crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  std::string noFinalFeed = dump.substr(0, dump.size() - 1);
+  TempFile lf(dump), windows(crlf), last(noFinalFeed);
+  const std::string expected = describe(DwarfDatabase(lf.path()));
+  EXPECT_EQ(describe(DwarfDatabase(windows.path())), expected);
+  EXPECT_EQ(describe(DwarfDatabase(last.path())), expected); // the byte size on the last line counts
+}
+
+TEST(DwarfDatabase, RealDumpWithWindowsLineEnds) {
+  const std::string path = TestDumps::demoDump("dwarf5-Os");
+  REQUIRE_DUMP(path);
+  std::string crlf;
+  for (const char c : TestDumps::readFile(path))
+    crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  TempFile windows(crlf);
+  const std::string expected = describe(DwarfDatabase(path));
+  EXPECT_EQ(describe(DwarfDatabase(windows.path())), expected);
+  EXPECT_GT(expected.size(), 10000u);
+}
+
+TEST(DwarfDatabase, FileFormatEndingInLittleSetsTheByteOrderFlag) {
+  TestDumps::parse("x.elf:     file format elf32-littlearm\n");
+  EXPECT_FALSE(DwarfDatabase::isLittleEndian());
+  TestDumps::parse("x.elf:     file format elf32-little\n");
+  EXPECT_TRUE(DwarfDatabase::isLittleEndian());
+  TestDumps::parse("x.elf:     file format elf32-bigarm\n");
+  EXPECT_TRUE(DwarfDatabase::isLittleEndian()); // never cleared
+}
+
+TEST(DwarfDatabase, LinesOf16MiB) {
+  const std::string huge(std::size_t{16} << 20, 'q');
+  const std::string dump = " <0><b>: Abbrev Number: 1 (DW_TAG_compile_unit)\n"
+                           "    <c>   DW_AT_producer    : " +
+                           huge + "\n" + huge + "\t" + huge + "\n" +
+                           " <1><d>: Abbrev Number: 2 (DW_TAG_variable)\n" +
+                           "    <e>   DW_AT_name        : " + huge + "\n" +
+                           "    <f>   DW_AT_location    : 5 byte block: \t(DW_OP_addr: 400)\n";
+  TempFile file(dump);
+  DwarfDatabase db(file.path());
+  ASSERT_EQ(db.locatedObjects.size(), 1u);
+  EXPECT_EQ(db.locatedObjects[0]->name.size(), huge.size());
+}
+
+TEST(DwarfDatabase, SecondParseStartsAfresh) {
+  DwarfDatabase db;
+  db.parseDumpText(kSmallDump);
+  db.parseDumpText(" <0><b>: Abbrev Number: 1 (DW_TAG_compile_unit)\n");
+  EXPECT_EQ(db.objectsByOffset.size(), 1u);
+  EXPECT_TRUE(db.locatedObjects.empty());
+  EXPECT_TRUE(db.variables.empty());
+}
+
+} // namespace

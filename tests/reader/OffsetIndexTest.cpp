@@ -1,0 +1,65 @@
+#include "reader/OffsetIndex.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+struct Objects {
+  std::vector<std::unique_ptr<Model::BasicObject>> owned;
+  Model::BasicObject *make(Model::EntryOffset offset) {
+    owned.push_back(std::make_unique<Model::BasicObject>(offset, nullptr));
+    return owned.back().get();
+  }
+};
+
+TEST(OffsetIndex, FindsEveryKeyEnteredInOrder) {
+  Objects o;
+  OffsetIndex index;
+  std::vector<Model::BasicObject *> entered;
+  for (Model::EntryOffset offset = 0xb; offset < 0x4000; offset += 7) {
+    entered.push_back(o.make(offset));
+    index.insert(offset, entered.back());
+  }
+  for (Model::BasicObject *object : entered)
+    EXPECT_EQ(index.find(object->offset), object);
+  EXPECT_EQ(index.find(0xc), nullptr);
+  EXPECT_EQ(index.find(0), nullptr);
+  EXPECT_EQ(index.find(0xffffffff), nullptr);
+  EXPECT_EQ(index.size(), entered.size());
+}
+
+TEST(OffsetIndex, KeepsTheFirstObjectOfARepeatedKey) {
+  Objects o;
+  // In order, the repeat comes straight after; out of order, it comes after
+  // other keys and before and after a sort.
+  OffsetIndex index;
+  Model::BasicObject *first = o.make(0x30);
+  index.insert(0x30, first);
+  index.insert(0x30, o.make(0x30));
+  index.insert(0x10, o.make(0x10)); // out of order
+  Model::BasicObject *second = o.make(0x20);
+  index.insert(0x20, second);
+  index.insert(0x30, o.make(0x30));
+  index.insert(0x20, o.make(0x20));
+  EXPECT_EQ(index.find(0x30), first);
+  EXPECT_EQ(index.find(0x20), second);
+  index.insert(0x20, o.make(0x20)); // after the sort
+  index.insert(0x5, o.make(0x5));
+  EXPECT_EQ(index.find(0x20), second);
+  EXPECT_NE(index.find(0x5), nullptr);
+  EXPECT_EQ(index.size(), 4u);
+}
+
+TEST(OffsetIndex, ClearEmpties) {
+  Objects o;
+  OffsetIndex index;
+  index.insert(0x40, o.make(0x40));
+  index.clear();
+  EXPECT_TRUE(index.empty());
+  EXPECT_EQ(index.find(0x40), nullptr);
+}
+
+} // namespace
