@@ -90,32 +90,21 @@ for size in $SIZES; do generate "$size"; done
 
 warm() { cat "$1" >/dev/null; }
 
-# Runs a command; sets SECONDS_TAKEN (wall clock). Its standard output goes to
-# $BENCH_DIR/run.out.
-wall() {
-  local start end
-  start=$(now)
-  if ! "$@" >"$BENCH_DIR/run.out" 2>/dev/null; then
-    echo "failed: $*" >&2
-    exit 1
-  fi
-  end=$(now)
-  SECONDS_TAKEN=$(elapsed "$start" "$end")
-}
-
-# Runs a command; sets SECONDS_TAKEN (wall clock) and PEAK_KB (peak resident
-# memory). Its console output goes to $BENCH_DIR/run.out.
+# Runs a command; sets SECONDS_TAKEN (wall clock), CPU_TAKEN (user + system
+# seconds, which other load on the machine does not inflate) and PEAK_KB (peak
+# resident memory). Its console output goes to $BENCH_DIR/run.out.
 timed() {
   local start end
   start=$(now)
-  if ! /usr/bin/time -f "%M" -o "$BENCH_DIR/time.out" "$@" >"$BENCH_DIR/run.out" 2>&1; then
+  if ! /usr/bin/time -f "%M %U %S" -o "$BENCH_DIR/time.out" "$@" >"$BENCH_DIR/run.out" 2>&1; then
     cat "$BENCH_DIR/run.out" >&2
     echo "failed: $*" >&2
     exit 1
   fi
   end=$(now)
   SECONDS_TAKEN=$(elapsed "$start" "$end")
-  PEAK_KB=$(tail -1 "$BENCH_DIR/time.out")
+  read -r PEAK_KB user sys < <(tail -1 "$BENCH_DIR/time.out")
+  CPU_TAKEN=$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.2f", u + s }')
 }
 
 # --- quillmap on each dump ------------------------------------------------
@@ -125,12 +114,14 @@ for size in $SIZES; do
   bytes=$(stat -c %s "$dump")
   lines=$(wc -l <"$dump")
   times=()
+  cpus=()
   rss=0
   for ((i = 0; i < REPEAT; i++)); do
     warm "$dump"
     timed "$QUILLMAP" "$input"
-    log "quillmap bench$size.txt: $SECONDS_TAKEN s, peak RSS $((PEAK_KB / 1024)) MB"
+    log "quillmap bench$size.txt: $SECONDS_TAKEN s (CPU $CPU_TAKEN s), peak RSS $((PEAK_KB / 1024)) MB"
     times+=("$SECONDS_TAKEN")
+    cpus+=("$CPU_TAKEN")
     if [ "$PEAK_KB" -gt "$rss" ]; then rss=$PEAK_KB; fi
   done
   cp "$BENCH_DIR/run.out" "$KV/console-$size.txt"
@@ -141,6 +132,8 @@ for size in $SIZES; do
     echo "lines=$lines"
     echo "times=${times[*]}"
     echo "median_s=$(median "${times[@]}")"
+    echo "cpu_times=${cpus[*]}"
+    echo "median_cpu_s=$(median "${cpus[@]}")"
     echo "peak_rss_kb=$rss"
     echo "map_lines=$(wc -l <"$map")"
   } >"$KV/quillmap-$size.kv"
@@ -167,20 +160,26 @@ work="$BENCH_DIR/objdump"
 mkdir -p "$work"
 cp "$image" "$work/image.elf"
 objdump_times=()
+objdump_cpus=()
 quillmap_times=()
+quillmap_cpus=()
 log "objdump against quillmap on $(basename "$image")"
 for ((i = 0; i < 10; i++)); do
   # The tool's own command line has the command processor redirect the dump.
-  wall sh -c "'$OBJDUMP' -WlLiaprmfFsoRt '$work/image.elf' > '$work/image_ObjDump.txt'"
+  timed sh -c "'$OBJDUMP' -WlLiaprmfFsoRt '$work/image.elf' > '$work/image_ObjDump.txt' 2>/dev/null"
   objdump_times+=("$SECONDS_TAKEN")
-  wall "$QUILLMAP" "$work/image.txt"
+  objdump_cpus+=("$CPU_TAKEN")
+  timed "$QUILLMAP" "$work/image.txt"
   quillmap_times+=("$SECONDS_TAKEN")
+  quillmap_cpus+=("$CPU_TAKEN")
 done
 {
   echo "image=$(basename "$image")"
   echo "dump_bytes=$(stat -c %s "$work/image_ObjDump.txt")"
   echo "objdump_median_s=$(median "${objdump_times[@]}")"
   echo "quillmap_median_s=$(median "${quillmap_times[@]}")"
+  echo "objdump_median_cpu_s=$(median "${objdump_cpus[@]}")"
+  echo "quillmap_median_cpu_s=$(median "${quillmap_cpus[@]}")"
 } >"$KV/objdump.kv"
 
 # --- writeSymbolFiles on a million leaves ---------------------------------
@@ -195,8 +194,16 @@ if [ -n "$PROFILE_SIZE" ] && command -v valgrind >/dev/null; then
   rm -f "$BENCH_DIR"/callgrind.out*
   valgrind --tool=callgrind --callgrind-out-file="$BENCH_DIR/callgrind.out" \
     "$QUILLMAP" "$BENCH_DIR/bench$PROFILE_SIZE.txt" >/dev/null 2>"$BENCH_DIR/callgrind.log"
-  callgrind_annotate --inclusive=no "$BENCH_DIR/callgrind.out" 2>/dev/null | head -40 >"$KV/profile-self.txt"
-  callgrind_annotate --inclusive=yes "$BENCH_DIR/callgrind.out" 2>/dev/null | head -40 >"$KV/profile-inclusive.txt"
+  # The function lines only: "<instructions> (<share>)  <file>:<function> [<object>]".
+  top() {
+    callgrind_annotate --inclusive="$1" "$BENCH_DIR/callgrind.out" >"$BENCH_DIR/annotate.txt" 2>/dev/null
+    # Recursion cycles ('2) and the start-up frames say nothing about the tool.
+    grep -E '^ *[0-9,]+ \( *[0-9.]+%\) ' "$BENCH_DIR/annotate.txt" |
+      grep -v -E "'[0-9]|below main|__libc_start_main|  0x[0-9a-f]+$" | awk -v n="$2" 'NR <= n' |
+      sed -E 's/ \[[^]]*\]$//; s/(%\) +)[^ :]*:/\1/' | cut -c1-160
+  }
+  top no 20 >"$KV/profile-self.txt"
+  top yes 25 >"$KV/profile-inclusive.txt"
   echo "size=$PROFILE_SIZE" >"$KV/profile.kv"
 fi
 
