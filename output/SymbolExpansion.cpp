@@ -123,7 +123,10 @@ void appendPaddedIndex(std::string &out, std::uint32_t index, int width) {
 
 class Expander {
 public:
-  Expander(LeafSink &sink, std::size_t leafCap) : sink_(sink), leafCap_(leafCap) { path_.reserve(64); }
+  Expander(LeafSink &sink, std::size_t leafCap)
+      : sink_(sink), takesConstLeaves_(sink.takesConstLeaves()), leafCap_(leafCap) {
+    path_.reserve(64);
+  }
 
   /// True once the leaves reached the cap: every step then returns at once.
   bool full() const { return leafCount_ >= leafCap_; }
@@ -142,6 +145,7 @@ private:
   void expandNamedAfter(const BasicObject &object, const BasicObject &specification, bool isFunction,
                         Cursor cursor, int depth);
   void expandElements(const TypeInfo_Array &array, Cursor &cursor, int depth);
+  void skipElements(std::size_t leavesPerElement, std::uint32_t elements);
   void expandChildren(const BasicObject &object, const Cursor &cursor, bool membersOnly, int depth);
   void appendName(Cursor &cursor, std::string_view separator, const BasicObject &object);
   void emitLeaf(const Cursor &cursor);
@@ -159,9 +163,12 @@ private:
   }
 
   LeafSink &sink_;
+  const bool takesConstLeaves_;
   KindCache kinds_;
   const std::size_t leafCap_;
+  /// Every leaf counts towards the cap, whether the sink sees it or not.
   std::size_t leafCount_ = 0;
+  std::size_t seenLeafCount_ = 0;
   /// The name buffer shared by all steps (see Cursor::nameLength).
   std::string name_;
   /// The record handed to the sink, reused so that a leaf costs no allocation.
@@ -339,15 +346,18 @@ void Expander::expandElements(const TypeInfo_Array &array, Cursor &cursor, int d
     appendPaddedIndex(name_, index, width);
     cursor.nameLength = name_.size();
     const std::size_t leavesBefore = leafCount_;
+    const std::size_t seenBefore = seenLeafCount_;
     expand(element, cursor, false, depth + 1);
     cursor.address += stride;
     if (full()) return;
-    if (leafCount_ == leavesBefore) {
-      // Whether an element yields leaves does not depend on its index, so an
-      // element without leaves (an empty structure, a cycle, the depth
-      // limit) stands for all: a malformed bound of two thousand million
-      // must not turn into as many empty steps. The record ends as if the
-      // loop had run to the end.
+    if (seenLeafCount_ == seenBefore) {
+      // Which leaves an element yields does not depend on its index, so an
+      // element that gives the sink nothing (an empty structure, a cycle,
+      // the depth limit, const data the sink drops) stands for all: a
+      // malformed bound of two thousand million must not turn into as many
+      // steps. The rest only count towards the cap, and the record ends as
+      // if the loop had run to the end.
+      skipElements(leafCount_ - leavesBefore, count - 1 - index);
       const std::uint32_t last = count - 1;
       cursor.address += stride * (last - index);
       name_.resize(baseLength);
@@ -357,6 +367,13 @@ void Expander::expandElements(const TypeInfo_Array &array, Cursor &cursor, int d
       return;
     }
   }
+}
+
+void Expander::skipElements(std::size_t leavesPerElement, std::uint32_t elements) {
+  // As if each leaf had been counted one by one, stopping at the cap.
+  const unsigned long long skipped = static_cast<unsigned long long>(leavesPerElement) * elements;
+  const std::size_t room = leafCap_ - leafCount_;
+  leafCount_ = skipped >= room ? leafCap_ : leafCount_ + static_cast<std::size_t>(skipped);
 }
 
 void Expander::expandChildren(const BasicObject &object, const Cursor &cursor, bool membersOnly, int depth) {
@@ -374,6 +391,9 @@ void Expander::appendName(Cursor &cursor, std::string_view separator, const Basi
 }
 
 void Expander::emitLeaf(const Cursor &cursor) {
+  ++leafCount_;
+  if (cursor.isConst && !takesConstLeaves_) return;
+  ++seenLeafCount_;
   leaf_.address = cursor.address;
   leaf_.bitOffset = cursor.bitOffset;
   leaf_.bitSize = cursor.bitSize;
@@ -382,7 +402,6 @@ void Expander::emitLeaf(const Cursor &cursor) {
   leaf_.symbolName.assign(name_, 0, cursor.nameLength);
   leaf_.isConst = cursor.isConst;
   leaf_.isSigned = cursor.isSigned;
-  ++leafCount_;
   sink_.addLeaf(leaf_);
 }
 

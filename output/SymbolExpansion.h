@@ -25,6 +25,9 @@ class LeafSink {
 public:
   virtual ~LeafSink() = default;
   virtual void addLeaf(const SymbolRecord &leaf) = 0;
+  /// False for a sink that drops const leaves unseen: the expansion may then
+  /// count the const elements of an array instead of handing each one over.
+  virtual bool takesConstLeaves() const { return true; }
 };
 
 /// Expands every located variable of \p database into its leaves and hands

@@ -31,6 +31,7 @@ public:
     appendCanapeLine(canape, leaf.address, classification_);
     duplicates.check(classification_.outputName, leaf.declLocation);
   }
+  bool takesConstLeaves() const override { return false; }
 
   std::string m51;
   std::string canape;

@@ -212,6 +212,25 @@ TEST_F(SymbolExpansionTest, OnlyTheFirstDimensionIsEnumerated) {
   EXPECT_EQ(result[2].address, 0x808u);
 }
 
+TEST_F(SymbolExpansionTest, ArrayChildrenSeeTheRecordAfterTheLoop) {
+  // Malformed: an entry nested in a subrange. The walk of the array's
+  // children gets the record as the element loop left it, whether the loop
+  // ran through or stopped early at elements without leaves.
+  auto *i32 = base("int", 4);
+  auto *ints = array(i32, 2);
+  make<VariableInfo>(ints->children.front().get(), "odd")->type = i32;
+  variable("ints", 0x100, ints);
+  auto *empty = structure(4);
+  auto *empties = array(empty, 2);
+  make<VariableInfo>(empties->children.front().get(), "odd")->type = i32;
+  variable("empties", 0x200, empties);
+  const std::vector<SymbolRecord> result = leaves();
+  EXPECT_EQ(namesOf(result), (Names{"ints_00", "ints_01", "ints_02", "ints_02.odd", "empties_02.odd"}));
+  ASSERT_EQ(result.size(), 5u);
+  EXPECT_EQ(result[3].address, 0x10cu);
+  EXPECT_EQ(result[4].address, 0x20cu);
+}
+
 TEST_F(SymbolExpansionTest, BitFieldLeafKeepsItsBitsAndTakesItsTypesSize) {
   auto *s = structure(4);
   auto *ready = member(s, "ready", 0, base("unsigned char", 1));
@@ -517,12 +536,17 @@ TEST_F(SymbolExpansionTest, ElementsWithoutLeavesEndTheLoopEarly) {
 
 class CountingSink final : public LeafSink {
 public:
+  explicit CountingSink(bool takesConst = true) : takesConst_(takesConst) {}
   void addLeaf(const SymbolRecord &leaf) override {
     ++count;
     last = leaf.symbolName;
   }
+  bool takesConstLeaves() const override { return takesConst_; }
   std::size_t count = 0;
   std::string last;
+
+private:
+  bool takesConst_;
 };
 
 TEST_F(SymbolExpansionTest, LeafListIsCutAtTheCap) {
@@ -536,20 +560,50 @@ TEST_F(SymbolExpansionTest, LeafListIsCutAtTheCap) {
   EXPECT_EQ(sink.last, "huge_00000000998");
 }
 
-TEST_F(SymbolExpansionTest, TheRealCapHoldsSixteenMillionLeaves) {
-  // An upper bound of 16777216 gives one element more than the cap.
-  auto *byte = base("unsigned char", 1);
-  variable("huge", 0x20000000, array(byte, static_cast<std::int32_t>(kLeafCap)));
-  CountingSink sink;
-  EXPECT_FALSE(expandLocatedVariables(database, sink));
-  EXPECT_EQ(sink.count, kLeafCap);
-  EXPECT_EQ(sink.last, "huge_16777215");
+TEST_F(SymbolExpansionTest, ConstElementsASinkDropsAreCountedNotWalked) {
+  // Three const leaves per element: the first element is walked, the rest
+  // only counted, and the cap still falls where walking would put it.
+  auto *s = structure(3);
+  for (const char *name : {"a", "b", "c"})
+    member(s, name, 0, base("unsigned char", 1));
+  auto *constS = qualified<TypeInfo_Const>(s);
+  variable("before", 0x10, base("int", 4));
+  variable("table", 0x100, array(constS, 332)); // 333 elements: 999 leaves
+  variable("after", 0x200, base("int", 4));
+  CountingSink fits(false);
+  EXPECT_TRUE(expandLocatedVariables(database, fits, 1002));
+  EXPECT_EQ(fits.count, 2u);
+  EXPECT_EQ(fits.last, "after");
 
-  database.locatedObjects.clear();
-  variable("fits", 0x20000000, array(byte, 99));
-  CountingSink small;
-  EXPECT_TRUE(expandLocatedVariables(database, small));
-  EXPECT_EQ(small.count, 100u);
+  CountingSink reaches(false); // the cap falls inside the table
+  EXPECT_FALSE(expandLocatedVariables(database, reaches, 1000));
+  EXPECT_EQ(reaches.count, 1u);
+  EXPECT_EQ(reaches.last, "before");
+
+  CountingSink takesAll(true);
+  EXPECT_TRUE(expandLocatedVariables(database, takesAll, 1002));
+  EXPECT_EQ(takesAll.count, 1001u);
+}
+
+TEST_F(SymbolExpansionTest, TheRealCapHoldsSixteenMillionLeaves) {
+  // Up to 16777215 leaves the list goes on; the 16777216th is the last.
+  auto *constByte = qualified<TypeInfo_Const>(base("unsigned char", 1));
+  const auto cap = static_cast<std::int32_t>(kLeafCap);
+  auto *table = variable("table", 0x20000000, array(constByte, cap - 3)); // 16777214 leaves
+  variable("after", 0x30000000, base("int", 4));
+  CountingSink below(false);
+  EXPECT_TRUE(expandLocatedVariables(database, below));
+  EXPECT_EQ(below.last, "after");
+
+  table->type = array(constByte, cap - 2); // "after" is leaf 16777216
+  CountingSink reaches(false);
+  EXPECT_FALSE(expandLocatedVariables(database, reaches));
+  EXPECT_EQ(reaches.last, "after");
+
+  table->type = array(constByte, cap - 1); // the table alone fills the list
+  CountingSink beyond(false);
+  EXPECT_FALSE(expandLocatedVariables(database, beyond));
+  EXPECT_EQ(beyond.count, 0u);
 }
 
 } // namespace
