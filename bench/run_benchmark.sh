@@ -199,7 +199,7 @@ if [ -n "$PROFILE_SIZE" ] && command -v valgrind >/dev/null; then
     callgrind_annotate --inclusive="$1" "$BENCH_DIR/callgrind.out" >"$BENCH_DIR/annotate.txt" 2>/dev/null
     # Recursion cycles ('2) and the start-up frames say nothing about the tool.
     grep -E '^ *[0-9,]+ \( *[0-9.]+%\) ' "$BENCH_DIR/annotate.txt" |
-      grep -v -E "'[0-9]|below main|__libc_start_main|  0x[0-9a-f]+$" | awk -v n="$2" 'NR <= n' |
+      grep -v -E "'[0-9]|below main|__libc_start_main|:0x[0-9a-f]+ \[" | awk -v n="$2" 'NR <= n' |
       sed -E 's/ \[[^]]*\]$//; s/(%\) +)[^ :]*:/\1/' | cut -c1-160
   }
   top no 20 >"$KV/profile-self.txt"
