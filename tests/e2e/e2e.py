@@ -273,7 +273,6 @@ def command_truth(args):
             answer_index += 1
 
     # Names, in order: the map must hold exactly the expected lines.
-    names_map = [line.name for line in map_lines]
     for position in range(max(len(expected), len(map_lines))):
         leaf = expected[position][0] if position < len(expected) else None
         line = map_lines[position] if position < len(map_lines) else None
@@ -284,7 +283,7 @@ def command_truth(args):
                 "map line %d is %r, expected %r" % (position + 1, line and line.name, leaf and leaf.name)
             )
             failures.report()
-            print("map has %d lines, the image's DWARF gives %d leaves" % (len(names_map), len(expected)))
+            print("map has %d lines, the image's DWARF gives %d leaves" % (len(map_lines), len(expected)))
             return 1
 
     counts = {}
