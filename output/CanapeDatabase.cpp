@@ -22,7 +22,8 @@ void appendCanapeLine(std::string &out, std::uint32_t address, const LeafClassif
   const std::size_t nameStart = out.size();
   out.append(leaf.outputName);
   for (std::size_t i = nameStart; i < out.size(); ++i)
-    if (kCanapeReplacedChars.find(out[i]) != std::string_view::npos) out[i] = kCanapeReplacement;
+    for (const char replaced : kCanapeReplacedChars)
+      if (out[i] == replaced) out[i] = kCanapeReplacement;
   out.append(kCanapeNameClose);
   const std::size_t fieldLength = out.size() - fieldStart;
   if (fieldLength < kCanapeNameFieldWidth) out.append(kCanapeNameFieldWidth - fieldLength, ' ');

@@ -58,7 +58,7 @@ inline constexpr std::string_view kCanapeNameOpen = "'";
 inline constexpr std::string_view kCanapeNameClose = "'  ";
 inline constexpr std::size_t kCanapeNameFieldWidth = 100;
 /// Characters of a name that CANape does not accept, and their stand-in.
-inline constexpr std::string_view kCanapeReplacedChars = "@:";
+inline constexpr char kCanapeReplacedChars[] = {'@', ':'};
 inline constexpr char kCanapeReplacement = '_';
 /// Before the eight address digits.
 inline constexpr std::string_view kCanapeAddressPrefix = "0x";

@@ -4,6 +4,17 @@
 #include "output/FileTexts.h"
 
 #include <algorithm>
+#include <functional>
+#include <utility>
+
+namespace {
+
+/// A leaf whose name occurs once; and, as a recorded place, one already
+/// reported.
+constexpr std::uint32_t kUnique = UINT32_MAX;
+constexpr std::uint32_t kBlanked = UINT32_MAX;
+
+} // namespace
 
 std::string_view rootName(std::string_view name) {
   // The group takes the longest run without "@", "." or ":"; the rest is
@@ -15,27 +26,70 @@ std::string_view rootName(std::string_view name) {
   return name.substr(0, runEnd);
 }
 
-std::uint32_t DuplicateCheck::internLocation(const std::string &declLocation) {
+void DuplicateCheck::check(std::string_view outputName, const std::string &declLocation) {
   // The leaves of one variable arrive together and share their place.
   if (locations_.empty() || locations_.back() != declLocation) locations_.push_back(declLocation);
-  return static_cast<std::uint32_t>(locations_.size() - 1);
+  leaves_.push_back(Leaf{names_.size(), static_cast<std::uint32_t>(outputName.size()),
+                         static_cast<std::uint32_t>(locations_.size() - 1)});
+  names_.append(outputName);
 }
 
-void DuplicateCheck::check(const std::string &outputName, const std::string &declLocation) {
-  const auto [entry, isNew] = firstLocationByName_.try_emplace(outputName, 0);
-  if (isNew) {
-    entry->second = internLocation(declLocation);
-    return;
+void DuplicateCheck::finish() {
+  const auto count = static_cast<std::uint32_t>(leaves_.size());
+
+  // Leaf numbers in the order of their names' hashes; equal names end up
+  // next to each other.
+  std::vector<std::pair<std::uint64_t, std::uint32_t>> byHash(count);
+  const std::hash<std::string_view> hash;
+  for (std::uint32_t i = 0; i < count; ++i)
+    byHash[i] = {hash(nameOf(leaves_[i])), i};
+  std::sort(byHash.begin(), byHash.end());
+
+  // For every leaf whose name repeats, the number of the name's first leaf.
+  std::vector<std::uint32_t> firstLeafOfName(count, kUnique);
+  const auto byNameThenLeaf = [this](const auto &a, const auto &b) {
+    const std::string_view nameA = nameOf(leaves_[a.second]);
+    const std::string_view nameB = nameOf(leaves_[b.second]);
+    return nameA != nameB ? nameA < nameB : a.second < b.second;
+  };
+  for (auto run = byHash.begin(); run != byHash.end();) {
+    auto runEnd = run + 1;
+    while (runEnd != byHash.end() && runEnd->first == run->first)
+      ++runEnd;
+    if (runEnd - run > 1) {
+      std::sort(run, runEnd, byNameThenLeaf); // a shared hash may still hide different names
+      for (auto group = run; group != runEnd;) {
+        auto groupEnd = group + 1;
+        while (groupEnd != runEnd && nameOf(leaves_[groupEnd->second]) == nameOf(leaves_[group->second]))
+          ++groupEnd;
+        if (groupEnd - group > 1)
+          for (auto member = group; member != groupEnd; ++member)
+            firstLeafOfName[member->second] = group->second;
+        group = groupEnd;
+      }
+    }
+    run = runEnd;
   }
+
+  // The repeats in leaf order. The first leaf of a name keeps the place of
+  // its first occurrence until a repeat has reported it.
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::uint32_t first = firstLeafOfName[i];
+    if (first != kUnique && first != i) report(leaves_[i], leaves_[first].location);
+  }
+}
+
+void DuplicateCheck::report(const Leaf &repeat, std::uint32_t &firstLocation) {
   foundDuplicate_ = true;
   // A structure variable repeats once per member, all at one place: only a
   // place not reported before adds lines, so such a clash gives one warning.
-  if (reportedLocations_.insert(declLocation).second) {
+  const std::string &place = locations_[repeat.location];
+  if (reportedLocations_.insert(place).second) {
     using namespace FileTexts;
-    log_.append(kDuplicateWarning).append(rootName(outputName)).append(kLineEnd);
-    log_.append(kLocationFile).append(declLocation).append(kLineEnd);
-    if (entry->second != kBlanked && !locations_[entry->second].empty())
-      log_.append(kLocationFile).append(locations_[entry->second]).append(kLineEnd);
+    log_.append(kDuplicateWarning).append(rootName(nameOf(repeat))).append(kLineEnd);
+    log_.append(kLocationFile).append(place).append(kLineEnd);
+    if (firstLocation != kBlanked && !locations_[firstLocation].empty())
+      log_.append(kLocationFile).append(locations_[firstLocation]).append(kLineEnd);
   }
-  entry->second = kBlanked;
+  firstLocation = kBlanked;
 }

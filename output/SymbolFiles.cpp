@@ -4,6 +4,7 @@
 
 #include "app/ConsoleTexts.h"
 #include "output/CanapeDatabase.h"
+#include "output/ChunkedText.h"
 #include "output/FileTexts.h"
 #include "output/M51Map.h"
 #include "output/StyleWarnings.h"
@@ -20,41 +21,50 @@ namespace {
 /// duplicate check, as the leaves come out of the expansion.
 class OutputPass final : public LeafSink {
 public:
-  explicit OutputPass(bool littleEndian) : littleEndian_(littleEndian) { appendCanapeHeader(canape); }
+  explicit OutputPass(bool littleEndian) : littleEndian_(littleEndian) {
+    appendCanapeHeader(line_);
+    canape.append(line_);
+  }
 
   void addLeaf(const SymbolRecord &leaf) override {
     // Pieces reached through a const qualifier cannot be calibrated: they go
     // into no file and take no part in the duplicate check.
     if (leaf.isConst) return;
     classifyLeaf(leaf, littleEndian_, classification_);
-    appendM51Line(m51, leaf.address, classification_);
-    appendCanapeLine(canape, leaf.address, classification_);
+    line_.clear();
+    appendM51Line(line_, leaf.address, classification_);
+    m51.append(line_);
+    line_.clear();
+    appendCanapeLine(line_, leaf.address, classification_);
+    canape.append(line_);
     duplicates.check(classification_.outputName, leaf.declLocation);
   }
   bool takesConstLeaves() const override { return false; }
 
-  std::string m51;
-  std::string canape;
+  ChunkedText m51;
+  ChunkedText canape;
   DuplicateCheck duplicates;
 
 private:
   const bool littleEndian_;
   LeafClassification classification_;
+  /// One line at a time, reused from leaf to leaf.
+  std::string line_;
 };
 
-/// Creates (or empties) \p fileName and writes \p text into it in one piece.
+/// Creates (or empties) \p fileName and writes the whole buffer into it.
 /// The file is binary so that the CR LF line ends stay exact on Windows.
-bool writeWholeFile(const std::string &fileName, const std::string &text) {
+bool writeWholeFile(const std::string &fileName, const ChunkedText &text) {
   std::ofstream file(fileName, std::ios::binary | std::ios::trunc);
   if (!file.is_open()) return false;
-  file.write(text.data(), static_cast<std::streamsize>(text.size()));
+  text.writeTo(file);
   file.close();
   return !file.fail();
 }
 
 /// A file that cannot be created or fully written (a missing directory, a
 /// full disk) is reported on the console; the other files are still tried.
-bool writeOrReport(const std::string &fileName, const std::string &text) {
+bool writeOrReport(const std::string &fileName, const ChunkedText &text) {
   if (writeWholeFile(fileName, text)) return true;
   std::cout << ConsoleTexts::kCanNotCreateFile << fileName << '\n' << std::flush;
   return false;
@@ -67,12 +77,15 @@ bool writeSymbolFiles(const std::string &m51FileName, const std::string &canapeF
   OutputPass pass(DwarfDatabase::isLittleEndian());
   bool allWritten = expandLocatedVariables(database, pass);
   if (!allWritten) std::cout << ConsoleTexts::kTooManySymbols << kLeafCap << '\n' << std::flush;
+  pass.duplicates.finish();
 
   allWritten = writeOrReport(m51FileName, pass.m51) && allWritten;
   if (pass.duplicates.foundDuplicate()) {
     std::string logFileName = m51FileName;
     logFileName.append(FileTexts::kStyleWarningsSuffix);
-    allWritten = writeOrReport(logFileName, pass.duplicates.log()) && allWritten;
+    ChunkedText log;
+    log.append(pass.duplicates.log());
+    allWritten = writeOrReport(logFileName, log) && allWritten;
   }
   if (!canapeFileName.empty()) allWritten = writeOrReport(canapeFileName, pass.canape) && allWritten;
   return allWritten;

@@ -115,87 +115,112 @@ TEST(CanapeLine, LongNamesShiftTheRestOfTheLine) {
 
 // ---- Duplicate check ---------------------------------------------------------
 
+struct Written {
+  std::string name;
+  std::string place;
+};
+
+/// The log of a pass that wrote \p leaves in this order; empty without a
+/// repeat.
+std::string logOf(const std::vector<Written> &leaves) {
+  DuplicateCheck check;
+  for (const Written &leaf : leaves)
+    check.check(leaf.name, leaf.place);
+  check.finish();
+  EXPECT_EQ(check.foundDuplicate(), !check.log().empty());
+  return check.log();
+}
+
 TEST(DuplicateCheck, TwoStaticsOfOneNameGiveThreeLines) {
+  EXPECT_EQ(logOf({{"count", "a.c(10)"}, {"count", "b.c(20)"}}),
+            "Warning - Duplicate Static VariableName: count\r\n"
+            "  Location File: b.c(20)\r\n"
+            "  Location File: a.c(10)\r\n");
+  EXPECT_EQ(logOf({{"count", "a.c(10)"}, {"count", "b.c(20)"}, {"count", "c.c(5)"}}),
+            "Warning - Duplicate Static VariableName: count\r\n"
+            "  Location File: b.c(20)\r\n"
+            "  Location File: a.c(10)\r\n"
+            "Warning - Duplicate Static VariableName: count\r\n"
+            "  Location File: c.c(5)\r\n");
+}
+
+TEST(DuplicateCheck, NoRepeatNoLog) {
   DuplicateCheck check;
   check.check("count", "a.c(10)");
+  check.check("counter", "a.c(10)");
+  check.finish();
   EXPECT_FALSE(check.foundDuplicate());
-  check.check("count", "b.c(20)");
-  EXPECT_TRUE(check.foundDuplicate());
-  EXPECT_EQ(check.log(), "Warning - Duplicate Static VariableName: count\r\n"
-                         "  Location File: b.c(20)\r\n"
-                         "  Location File: a.c(10)\r\n");
-  check.check("count", "c.c(5)");
-  EXPECT_EQ(check.log(), "Warning - Duplicate Static VariableName: count\r\n"
-                         "  Location File: b.c(20)\r\n"
-                         "  Location File: a.c(10)\r\n"
-                         "Warning - Duplicate Static VariableName: count\r\n"
-                         "  Location File: c.c(5)\r\n");
+  EXPECT_EQ(check.log(), "");
 }
 
 TEST(DuplicateCheck, TwoStructureVariablesClashOnce) {
-  DuplicateCheck check;
-  for (const char *place : {"a.c(3)", "b.c(4)"}) {
-    check.check("s.a", place);
-    check.check("s.b", place);
-  }
-  EXPECT_EQ(check.log(), "Warning - Duplicate Static VariableName: s\r\n"
-                         "  Location File: b.c(4)\r\n"
-                         "  Location File: a.c(3)\r\n");
+  EXPECT_EQ(logOf({{"s.a", "a.c(3)"}, {"s.b", "a.c(3)"}, {"s.a", "b.c(4)"}, {"s.b", "b.c(4)"}}),
+            "Warning - Duplicate Static VariableName: s\r\n"
+            "  Location File: b.c(4)\r\n"
+            "  Location File: a.c(3)\r\n");
 }
 
 TEST(DuplicateCheck, RootsOfScopedNames) {
   const struct {
     std::string name;
-    std::string warning;
+    std::string root;
   } cases[] = {
-      {"tick@count", "Warning - Duplicate Static VariableName: tick\r\n"},
-      {"drive::Motor->limit", "Warning - Duplicate Static VariableName: drive\r\n"},
-      {"buf_03", "Warning - Duplicate Static VariableName: buf_03\r\n"},
-      {".x", "Warning - Duplicate Static VariableName: \r\n"},
+      {"tick@count", "tick"}, {"drive::Motor->limit", "drive"}, {"buf_03", "buf_03"}, {".x", ""}, {"", ""},
   };
   for (const auto &c : cases) {
-    DuplicateCheck check;
-    check.check(c.name, "a.c(1)");
-    check.check(c.name, "b.c(2)");
-    EXPECT_EQ(check.log(), c.warning + "  Location File: b.c(2)\r\n  Location File: a.c(1)\r\n") << c.name;
+    std::string expected = "Warning - Duplicate Static VariableName: ";
+    expected.append(c.root).append("\r\n  Location File: b.c(2)\r\n  Location File: a.c(1)\r\n");
+    EXPECT_EQ(logOf({{c.name, "a.c(1)"}, {c.name, "b.c(2)"}}), expected) << c.name;
   }
 }
 
 TEST(DuplicateCheck, APlaceIsReportedOnceUnderAnyName) {
-  DuplicateCheck check;
-  check.check("x", "a.c(1)");
-  check.check("y", "b.c(2)");
-  check.check("x", "b.c(2)"); // b.c(2) and x's first place a.c(1)
-  check.check("y", "a.c(1)"); // a.c(1) as a repeat of y, and y's first place
-  check.check("y", "c.c(3)"); // y's first place was already named: c.c(3) only
-  check.check("x", "b.c(2)"); // b.c(2) was reported before: nothing
-  EXPECT_EQ(check.log(), "Warning - Duplicate Static VariableName: x\r\n"
-                         "  Location File: b.c(2)\r\n"
-                         "  Location File: a.c(1)\r\n"
-                         "Warning - Duplicate Static VariableName: y\r\n"
-                         "  Location File: a.c(1)\r\n"
-                         "  Location File: b.c(2)\r\n"
-                         "Warning - Duplicate Static VariableName: y\r\n"
-                         "  Location File: c.c(3)\r\n");
+  EXPECT_EQ(logOf({
+                {"x", "a.c(1)"},
+                {"y", "b.c(2)"},
+                {"x", "b.c(2)"}, // b.c(2) and x's first place a.c(1)
+                {"y", "a.c(1)"}, // a.c(1) as a repeat of y, and y's first place
+                {"y", "c.c(3)"}, // y's first place was already named: c.c(3) only
+                {"x", "b.c(2)"}, // b.c(2) was reported before: nothing
+            }),
+            "Warning - Duplicate Static VariableName: x\r\n"
+            "  Location File: b.c(2)\r\n"
+            "  Location File: a.c(1)\r\n"
+            "Warning - Duplicate Static VariableName: y\r\n"
+            "  Location File: a.c(1)\r\n"
+            "  Location File: b.c(2)\r\n"
+            "Warning - Duplicate Static VariableName: y\r\n"
+            "  Location File: c.c(3)\r\n");
+}
+
+TEST(DuplicateCheck, RepeatsAreReportedInLeafOrderAcrossNames) {
+  // Names interleaved; the hash order of the names must not show.
+  const auto text = [](const char *before, const std::string &n, const char *after) {
+    std::string t = before;
+    return t.append(n).append(after);
+  };
+  std::vector<Written> leaves;
+  std::string expected;
+  for (int i = 0; i < 200; ++i)
+    leaves.push_back({text("v", std::to_string(i), ""), text("a.c(", std::to_string(i), ")")});
+  for (int i = 199; i >= 0; --i) {
+    const std::string n = std::to_string(i);
+    leaves.push_back({text("v", n, ""), text("b.c(", n, ")")});
+    expected.append("Warning - Duplicate Static VariableName: v").append(n);
+    expected.append("\r\n  Location File: b.c(").append(n).append(")\r\n  Location File: a.c(").append(n);
+    expected.append(")\r\n");
+  }
+  EXPECT_EQ(logOf(leaves), expected);
 }
 
 TEST(DuplicateCheck, VariablesWithoutLineTableShareTheEmptyPlace) {
-  DuplicateCheck check;
-  check.check("count", "");
-  check.check("count", "");
-  check.check("other", "");
-  check.check("other", "");
-  EXPECT_TRUE(check.foundDuplicate());
-  EXPECT_EQ(check.log(), "Warning - Duplicate Static VariableName: count\r\n"
-                         "  Location File: \r\n");
+  EXPECT_EQ(logOf({{"count", ""}, {"count", ""}, {"other", ""}, {"other", ""}}),
+            "Warning - Duplicate Static VariableName: count\r\n"
+            "  Location File: \r\n");
 }
 
 TEST(DuplicateCheck, NamesEqualOnlyAfterTheCanapeReplacementAreNoDuplicates) {
-  DuplicateCheck check;
-  check.check("a@b", "a.c(1)");
-  check.check("a:b", "b.c(2)");
-  EXPECT_FALSE(check.foundDuplicate());
-  EXPECT_EQ(check.log(), "");
+  EXPECT_EQ(logOf({{"a@b", "a.c(1)"}, {"a:b", "b.c(2)"}}), "");
 }
 
 } // namespace
