@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <utility>
 
 namespace {
 
@@ -37,34 +36,39 @@ void DuplicateCheck::check(std::string_view outputName, const std::string &declL
 void DuplicateCheck::finish() {
   const auto count = static_cast<std::uint32_t>(leaves_.size());
 
-  // Leaf numbers in the order of their names' hashes; equal names end up
-  // next to each other.
-  std::vector<std::pair<std::uint64_t, std::uint32_t>> byHash(count);
+  // Leaf numbers in the order of their names' hashes, each packed below its
+  // 32-bit hash so that one sort of plain numbers brings equal names
+  // together, every name in leaf order.
+  std::vector<std::uint64_t> byHash(count);
   const std::hash<std::string_view> hash;
-  for (std::uint32_t i = 0; i < count; ++i)
-    byHash[i] = {hash(nameOf(leaves_[i])), i};
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::uint64_t h = hash(nameOf(leaves_[i]));
+    byHash[i] = (((h >> 32) ^ h) << 32) | i;
+  }
   std::sort(byHash.begin(), byHash.end());
+  const auto leafOf = [](std::uint64_t packed) { return static_cast<std::uint32_t>(packed); };
+  const auto hashOf = [](std::uint64_t packed) { return packed >> 32; };
 
   // For every leaf whose name repeats, the number of the name's first leaf.
   std::vector<std::uint32_t> firstLeafOfName(count, kUnique);
-  const auto byNameThenLeaf = [this](const auto &a, const auto &b) {
-    const std::string_view nameA = nameOf(leaves_[a.second]);
-    const std::string_view nameB = nameOf(leaves_[b.second]);
-    return nameA != nameB ? nameA < nameB : a.second < b.second;
+  const auto byNameThenLeaf = [&](std::uint64_t a, std::uint64_t b) {
+    const std::string_view nameA = nameOf(leaves_[leafOf(a)]);
+    const std::string_view nameB = nameOf(leaves_[leafOf(b)]);
+    return nameA != nameB ? nameA < nameB : leafOf(a) < leafOf(b);
   };
   for (auto run = byHash.begin(); run != byHash.end();) {
     auto runEnd = run + 1;
-    while (runEnd != byHash.end() && runEnd->first == run->first)
+    while (runEnd != byHash.end() && hashOf(*runEnd) == hashOf(*run))
       ++runEnd;
     if (runEnd - run > 1) {
-      std::sort(run, runEnd, byNameThenLeaf); // a shared hash may still hide different names
+      std::sort(run, runEnd, byNameThenLeaf); // one hash may stand for several names
       for (auto group = run; group != runEnd;) {
         auto groupEnd = group + 1;
-        while (groupEnd != runEnd && nameOf(leaves_[groupEnd->second]) == nameOf(leaves_[group->second]))
+        while (groupEnd != runEnd && nameOf(leaves_[leafOf(*groupEnd)]) == nameOf(leaves_[leafOf(*group)]))
           ++groupEnd;
         if (groupEnd - group > 1)
           for (auto member = group; member != groupEnd; ++member)
-            firstLeafOfName[member->second] = group->second;
+            firstLeafOfName[leafOf(*member)] = leafOf(*group);
         group = groupEnd;
       }
     }
