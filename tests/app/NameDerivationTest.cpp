@@ -100,9 +100,10 @@ DerivedNames splitByRegex(const std::string &path) {
 }
 
 // Every string of up to seven characters over the characters the patterns
-// care about splits exactly as the pattern texts say.
+// tell apart ('e' is both a name character and an ELF letter) splits exactly
+// as the pattern texts say.
 TEST(NamePatternTest, SplitsEveryShortPathAsTheRegexEngine) {
-  const std::string alphabet = "a./\\\nE";
+  const std::string alphabet = "e./\\\n";
   std::string path;
   std::size_t checked = 0;
   auto visit = [&](auto &&self, std::size_t length) -> void {
@@ -122,7 +123,7 @@ TEST(NamePatternTest, SplitsEveryShortPathAsTheRegexEngine) {
     }
   };
   visit(visit, 0);
-  EXPECT_EQ(checked, 335923u); // (6^8 - 1) / 5 paths of length 0 to 7.
+  EXPECT_EQ(checked, 97656u); // (5^8 - 1) / 4 paths of length 0 to 7.
 }
 
 TEST(NamePatternTest, ElfPatternTakesOnlyElfLettersAfterOneDot) {
