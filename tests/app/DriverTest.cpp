@@ -77,13 +77,16 @@ protected:
     originalDirectory_ = fs::current_path();
     fs::current_path(scratch_ / "work");
     const char *path = std::getenv("PATH");
-    setEnvironment("PATH", std::string(QUILLMAP_FAKE_OBJDUMP_DIR) + kPathListSeparator + (path ? path : ""));
+    originalPath_ = path != nullptr ? path : "";
+    setEnvironment("PATH", std::string(QUILLMAP_FAKE_OBJDUMP_DIR) + kPathListSeparator + originalPath_);
     setEnvironment("QUILLMAP_FAKE_RECORD", recordFile().string());
     setEnvironment("QUILLMAP_FAKE_PAYLOAD", payloadFile().string());
+    setEnvironment("QUILLMAP_FAKE_EXIT", "0");
     setPayload(awkwardPayload());
   }
 
   void TearDown() override {
+    setEnvironment("PATH", originalPath_);
     fs::current_path(originalDirectory_);
     std::error_code ignored;
     fs::remove_all(scratch_, ignored);
@@ -128,6 +131,7 @@ protected:
 
   fs::path scratch_;
   fs::path originalDirectory_;
+  std::string originalPath_;
   std::string console_;
 };
 
