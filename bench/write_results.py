@@ -205,7 +205,7 @@ def main(kv_dir, out_path):
     with open(out_path, "w") as f:
         f.write("\n".join(out) + "\n")
         if notes:
-            f.write("\n" + notes + "\n")
+            f.write(notes + "\n")
 
 
 if __name__ == "__main__":
