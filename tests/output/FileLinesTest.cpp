@@ -46,10 +46,6 @@ std::string nameField(const std::string &canapeName) {
 
 // ---- M51 ---------------------------------------------------------------------
 
-TEST(M51Line, UnsignedByteCounter) {
-  EXPECT_EQ(m51Line(0x2004c, classified("counter", 1)), "0002004cH     SYMBOL  DATA  BYTE     counter\r\n");
-}
-
 TEST(M51Line, AddressesAndNamesAsTheyAre) {
   EXPECT_EQ(m51Line(0x1c, classified("tick@count", 4, true)),
             "0000001cH     SYMBOL  DATA  INT32    tick@count\r\n");
@@ -61,18 +57,6 @@ TEST(M51Line, AddressesAndNamesAsTheyAre) {
 }
 
 // ---- CANape ------------------------------------------------------------------
-
-TEST(CanapeLine, Header) {
-  std::string header;
-  appendCanapeHeader(header);
-  EXPECT_EQ(header, "VERSION 104 COMMENT \"CANAPE DB\"\r\nGROUP 'QX_Signals' : \"\"\r\n['QX_Signals']\r\n");
-}
-
-TEST(CanapeLine, UnsignedByteCounterWrittenOut) {
-  // 'counter' and two blanks, then blanks up to column 112.
-  EXPECT_EQ(canapeLine(0x2004c, classified("counter", 1)),
-            "VARIABLE 0x0 'counter'" + std::string(91, ' ') + "0x0002004c" + kUint8Row + "\r\n");
-}
 
 TEST(CanapeLine, ScopeCharactersBecomeUnderscores) {
   const struct {
@@ -90,18 +74,6 @@ TEST(CanapeLine, ScopeCharactersBecomeUnderscores) {
     EXPECT_EQ(canapeLine(0x800abcd, classified(c.outputName, 4)),
               "VARIABLE 0x0 " + nameField(c.canapeName) + "0x0800abcd" + kUint32Row + "\r\n")
         << c.outputName;
-}
-
-TEST(CanapeLine, BitFieldNameAndRow) {
-  SymbolRecord leaf;
-  leaf.symbolName = "flags.ready";
-  leaf.byteSize = 4;
-  leaf.bitSize = 1;
-  leaf.bitOffset = 5;
-  const std::string line = canapeLine(0x20000000, classifyLeaf(leaf, false));
-  EXPECT_EQ(line, "VARIABLE 0x0 " + nameField("flags.ready_Bit_5") +
-                      "0x20000000    \"\" UINT(1,5) \"\" 0 0           1 (0  1)            CHARACTERISTIC  "
-                      "WEAK_LIMITS 0                   1\r\n");
 }
 
 TEST(CanapeLine, LongNamesShiftTheRestOfTheLine) {

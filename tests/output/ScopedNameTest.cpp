@@ -25,43 +25,6 @@ protected:
   CompileUnitInfo *unit = make<CompileUnitInfo>(&root, "main.c");
 };
 
-TEST_F(ScopedNameTest, FileScopeVariableIsItsOwnName) {
-  EXPECT_EQ(scopedName(make<VariableInfo>(unit, "counter"), ""), "counter");
-}
-
-TEST_F(ScopedNameTest, StaticLocalTakesItsFunctionBeforeAnAt) {
-  auto *tick = make<FunctionInfo>(unit, "tick");
-  auto *block = make<BasicObject>(tick, ""); // a lexical block adds nothing
-  EXPECT_EQ(scopedName(make<VariableInfo>(block, "count"), ""), "tick@count");
-}
-
-TEST_F(ScopedNameTest, StaticDataMemberOfAClassInANamespace) {
-  auto *drive = make<TypeInfo_Namespace>(unit, "drive");
-  auto *motor = make<TypeInfo_Class>(drive, "Motor");
-  auto *declaration = make<TypeInfo_Member>(motor, "limit");
-  auto *definition = make<VariableInfo>(unit, "");
-  definition->specification = declaration;
-  EXPECT_EQ(scopedName(definition, ""), "drive::Motor->limit");
-}
-
-TEST_F(ScopedNameTest, StructuresContributeNothing) {
-  auto *drive = make<TypeInfo_Namespace>(unit, "drive");
-  auto *gear = make<TypeInfo_Structure>(drive, "Gear");
-  auto *declaration = make<VariableInfo>(gear, "limit");
-  auto *definition = make<VariableInfo>(unit, "");
-  definition->specification = declaration;
-  EXPECT_EQ(scopedName(definition, ""), "drive::limit");
-}
-
-TEST_F(ScopedNameTest, StaticLocalOfAMemberFunctionDefinedOutsideItsClass) {
-  auto *drive = make<TypeInfo_Namespace>(unit, "drive");
-  auto *motor = make<TypeInfo_Class>(drive, "Motor");
-  auto *runDeclaration = make<FunctionInfo>(motor, "run");
-  auto *runDefinition = make<FunctionInfo>(unit, "");
-  runDefinition->specification = runDeclaration;
-  EXPECT_EQ(scopedName(make<VariableInfo>(runDefinition, "count"), ""), "drive::Motor->run@count");
-}
-
 TEST_F(ScopedNameTest, ClassWithSpecificationTakesTheDeclarationsNameAndScope) {
   auto *outer = make<TypeInfo_Namespace>(unit, "outer");
   auto *declared = make<TypeInfo_Class>(outer, "Declared");

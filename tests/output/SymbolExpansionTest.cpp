@@ -85,76 +85,6 @@ protected:
   CompileUnitInfo *unit = nullptr;
 };
 
-TEST_F(SymbolExpansionTest, UnsignedByteVariableIsOneLeaf) {
-  variable("counter", 0x2004c, base("unsigned char", 1));
-  const std::vector<SymbolRecord> result = leaves();
-  ASSERT_EQ(result.size(), 1u);
-  const SymbolRecord &leaf = result[0];
-  EXPECT_EQ(leaf.symbolName, "counter");
-  EXPECT_EQ(leaf.address, 0x2004cu);
-  EXPECT_EQ(leaf.byteSize, 1);
-  EXPECT_EQ(leaf.typeText, "unsigned char");
-  EXPECT_FALSE(leaf.isSigned);
-  EXPECT_FALSE(leaf.isConst);
-  EXPECT_EQ(leaf.bitSize, 0);
-  EXPECT_EQ(leaf.declLocation, "/main.c(7)");
-}
-
-TEST_F(SymbolExpansionTest, LeafKindsAndTheirTypeTexts) {
-  auto *e = make<TypeInfo_Enumeration>(unit, "Mode");
-  e->byteSize = 1;
-  auto *p = make<TypeInfo_Pointer>(unit);
-  p->byteSize = 4;
-  variable("mode", 0x100, e);
-  variable("next", 0x104, p);
-  variable("level", 0x108, base("signed char", 1));
-  variable("ratio", 0x110, base("float", 4));
-  const std::vector<SymbolRecord> result = leaves();
-  ASSERT_EQ(result.size(), 4u);
-  EXPECT_EQ(result[0].typeText, "enumeration");
-  EXPECT_EQ(result[0].byteSize, 1);
-  EXPECT_EQ(result[1].typeText, "pointer");
-  EXPECT_EQ(result[1].byteSize, 4);
-  EXPECT_EQ(result[2].typeText, "signed char");
-  EXPECT_TRUE(result[2].isSigned);
-  EXPECT_EQ(result[3].typeText, "float");
-  EXPECT_FALSE(result[3].isSigned);
-}
-
-TEST_F(SymbolExpansionTest, StructureMembersAtTheirOffsets) {
-  auto *u32 = base("unsigned int", 4);
-  auto *inner = structure(4);
-  member(inner, "x", 0, u32);
-  auto *s = structure(12);
-  member(s, "a", 0, u32);
-  member(s, "b", 4, u32);
-  member(s, "inner", 8, inner);
-  variable("s", 0x1000, s);
-  const std::vector<SymbolRecord> result = leaves();
-  EXPECT_EQ(namesOf(result), (Names{"s.a", "s.b", "s.inner.x"}));
-  ASSERT_EQ(result.size(), 3u);
-  EXPECT_EQ(result[0].address, 0x1000u);
-  EXPECT_EQ(result[1].address, 0x1004u);
-  EXPECT_EQ(result[2].address, 0x1008u);
-}
-
-TEST_F(SymbolExpansionTest, UnnamedUnionMembersShareTheUnionsAddress) {
-  auto *u = make<TypeInfo_Union>(unit);
-  u->byteSize = 4;
-  member(u, "x", 0, base("unsigned int", 4));
-  member(u, "y", 0, base("float", 4));
-  auto *s = structure(8);
-  member(s, "tag", 0, base("unsigned char", 1));
-  member(s, "", 4, u);
-  variable("s", 0x20, s);
-  const std::vector<SymbolRecord> result = leaves();
-  EXPECT_EQ(namesOf(result), (Names{"s.tag", "s..x", "s..y"}));
-  ASSERT_EQ(result.size(), 3u);
-  EXPECT_EQ(result[1].address, 0x24u);
-  EXPECT_EQ(result[2].address, 0x24u);
-  EXPECT_EQ(result[2].typeText, "float");
-}
-
 TEST_F(SymbolExpansionTest, ArrayElementsWithIndexWidthFromTheCount) {
   auto *byte = base("unsigned char", 1);
   variable("buf", 0x200, array(byte, 9));
@@ -186,30 +116,6 @@ TEST_F(SymbolExpansionTest, ArraysWithoutElements) {
   variable("empty", 0x30, array(byte, -1));
   variable("after", 0x40, byte);
   EXPECT_EQ(names(), (Names{"after"}));
-}
-
-TEST_F(SymbolExpansionTest, ArrayOfStructuresStridesByTheStructureSize) {
-  auto *s = structure(6);
-  member(s, "x", 0, base("short int", 2));
-  member(s, "y", 4, base("short int", 2));
-  variable("arr", 0x100, array(s, 1));
-  const std::vector<SymbolRecord> result = leaves();
-  EXPECT_EQ(namesOf(result), (Names{"arr_00.x", "arr_00.y", "arr_01.x", "arr_01.y"}));
-  ASSERT_EQ(result.size(), 4u);
-  EXPECT_EQ(result[2].address, 0x106u);
-  EXPECT_EQ(result[3].address, 0x10au);
-}
-
-TEST_F(SymbolExpansionTest, OnlyTheFirstDimensionIsEnumerated) {
-  auto *m = array(base("int", 4), 2);
-  auto *second = make<TypeInfo_Subrange>(m);
-  second->upperBound = 3;
-  variable("m", 0x800, m);
-  const std::vector<SymbolRecord> result = leaves();
-  EXPECT_EQ(namesOf(result), (Names{"m_00", "m_01", "m_02"}));
-  ASSERT_EQ(result.size(), 3u);
-  EXPECT_EQ(result[1].address, 0x804u);
-  EXPECT_EQ(result[2].address, 0x808u);
 }
 
 TEST_F(SymbolExpansionTest, ArrayChildrenSeeTheRecordAfterTheLoop) {
@@ -263,16 +169,6 @@ TEST_F(SymbolExpansionTest, ConstQualifierMarksEveryPieceButNotAPointee) {
   EXPECT_TRUE(result[1].isConst);
   EXPECT_FALSE(result[2].isConst);
   EXPECT_EQ(result[2].symbolName, "source");
-}
-
-TEST_F(SymbolExpansionTest, TypedefsAndVolatilesPassThrough) {
-  auto *word = make<TypeInfo_Typedef>(unit, "word_t");
-  word->type = base("short unsigned int", 2);
-  variable("ticks", 0x10, qualified<TypeInfo_Volatile>(word));
-  const std::vector<SymbolRecord> result = leaves();
-  ASSERT_EQ(result.size(), 1u);
-  EXPECT_EQ(result[0].symbolName, "ticks");
-  EXPECT_EQ(result[0].byteSize, 2);
 }
 
 TEST_F(SymbolExpansionTest, StaticDataMembersInsideAStructure) {

@@ -78,15 +78,6 @@ TEST(TypeClassification, WordAndRowBySizeAndSignedness) {
   }
 }
 
-TEST(TypeClassification, OneBitFieldRowAndName) {
-  const LeafClassification c = classifyLeaf(bitField("flags.ready", 4, 5, 1, false), false);
-  EXPECT_EQ(c.typeWord, "DWORD");
-  EXPECT_EQ(c.outputName, "flags.ready_Bit:5");
-  EXPECT_EQ(c.typeRow,
-            "    \"\" UINT(1,5) \"\" 0 0           1 (0  1)            CHARACTERISTIC  WEAK_LIMITS "
-            "0                   1");
-}
-
 struct BitCase {
   std::int32_t byteSize;
   std::int32_t bitOffset;
