@@ -7,6 +7,8 @@
 // a literal picks that literal's last occurrence.
 #include "reader/DumpLineGrammar.h"
 
+#include "reader/CharacterClasses.h"
+
 #include <cstring>
 
 namespace DumpLineGrammar {
@@ -15,16 +17,41 @@ namespace {
 
 using Text = std::string_view;
 
-constexpr bool isDigit(char c) { return c >= '0' && c <= '9'; }
-constexpr bool isXdigit(char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-constexpr bool isSpaceChar(char c) { return c == ' '; }
-constexpr bool isBlank(char c) { return c == ' ' || c == '\t'; }
-constexpr bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+// Character classes as function objects: each has a type of its own, so the
+// scanner's loops inline them instead of calling through a pointer.
+inline constexpr auto isDigit = [](char c) { return CharacterClasses::isDigit(c); };
+inline constexpr auto isXdigit = [](char c) { return CharacterClasses::isXdigit(c); };
+inline constexpr auto isSpaceChar = [](char c) { return c == ' '; };
+inline constexpr auto isBlank = [](char c) { return CharacterClasses::isBlank(c); };
+inline constexpr auto isSpace = [](char c) { return CharacterClasses::isSpace(c); };
 
-/// True when \p text can be matched by ".*": no line terminator in it.
+/// True when \p text can be matched by ".*": no line terminator in it. A
+/// plain loop: the texts are mostly a few dozen characters, too short for two
+/// memchr calls to pay.
 bool anyChars(Text text) {
-  return std::memchr(text.data(), '\n', text.size()) == nullptr &&
-         std::memchr(text.data(), '\r', text.size()) == nullptr;
+  for (const char c : text)
+    if (c == '\n' || c == '\r') return false;
+  return true;
+}
+
+/// One pass over an attribute's value, the hot part of the parse: whether
+/// ".*" can take it (no line terminator) and where its last tab is.
+struct ValueScan {
+  bool anyChars;
+  std::size_t lastTab;
+};
+
+ValueScan scanValue(Text value) {
+  std::size_t lastTab = Text::npos;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    const auto c = static_cast<unsigned char>(value[i]);
+    if (c > '\r') continue;
+    if (c == '\t')
+      lastTab = i;
+    else if (c == '\n' || c == '\r')
+      return {false, Text::npos};
+  }
+  return {true, lastTab};
 }
 
 /// A cursor over the text that consumes the pieces of a pattern from left to
@@ -32,46 +59,50 @@ bool anyChars(Text text) {
 /// character the run cannot contain), so no backtracking is needed.
 class Scanner {
 public:
-  explicit Scanner(Text text) : text_(text) {}
+  explicit Scanner(Text text) : begin_(text.data()), pos_(text.data()), end_(text.data() + text.size()) {}
 
-  std::size_t position() const { return pos_; }
-  bool atEnd() const { return pos_ == text_.size(); }
-  Text rest() const { return text_.substr(pos_); }
-  Text from(std::size_t start) const { return text_.substr(start, pos_ - start); }
+  std::size_t position() const { return static_cast<std::size_t>(pos_ - begin_); }
+  bool atEnd() const { return pos_ == end_; }
+  Text rest() const { return Text(pos_, static_cast<std::size_t>(end_ - pos_)); }
+  Text from(std::size_t start) const { return Text(begin_ + start, position() - start); }
 
   /// One or more characters of \p isIn; false when there is none.
   template <class Pred> bool some(Pred isIn) {
-    const std::size_t start = pos_;
-    while (pos_ < text_.size() && isIn(text_[pos_]))
+    const char *start = pos_;
+    while (pos_ != end_ && isIn(*pos_))
       ++pos_;
-    return pos_ > start;
+    return pos_ != start;
   }
   /// Zero or more characters of \p isIn.
   template <class Pred> void any(Pred isIn) {
-    while (pos_ < text_.size() && isIn(text_[pos_]))
+    while (pos_ != end_ && isIn(*pos_))
       ++pos_;
   }
   /// One or more characters of \p isIn, taken as a group.
   template <class Pred> bool someGroup(Pred isIn, Text &group) {
-    const std::size_t start = pos_;
+    const char *start = pos_;
     if (!some(isIn)) return false;
-    group = from(start);
+    group = Text(start, static_cast<std::size_t>(pos_ - start));
     return true;
   }
+  /// The fixed text \p word; compared inline, the words are short.
   bool literal(Text word) {
-    if (text_.substr(pos_, word.size()) != word) return false;
+    if (static_cast<std::size_t>(end_ - pos_) < word.size()) return false;
+    for (std::size_t i = 0; i < word.size(); ++i)
+      if (pos_[i] != word[i]) return false;
     pos_ += word.size();
     return true;
   }
   bool literal(char c) {
-    if (pos_ >= text_.size() || text_[pos_] != c) return false;
+    if (pos_ == end_ || *pos_ != c) return false;
     ++pos_;
     return true;
   }
 
 private:
-  Text text_;
-  std::size_t pos_ = 0;
+  const char *begin_;
+  const char *pos_;
+  const char *end_;
 };
 
 /// The common end of line patterns with a fixed text: "^[[:blank:]]+<word>$".
@@ -155,10 +186,10 @@ bool matchAttribute(Text text, Match &m) {
   if (valueStart == Text::npos) return false;
   // "(.*)\t(.*)$": cut at the last tab.
   const Text value = text.substr(valueStart);
-  const std::size_t tab = value.rfind('\t');
-  if (tab == Text::npos || !anyChars(value)) return false;
-  m.group[3] = value.substr(0, tab);
-  m.group[4] = value.substr(tab + 1);
+  const ValueScan scan = scanValue(value);
+  if (!scan.anyChars || scan.lastTab == Text::npos) return false;
+  m.group[3] = value.substr(0, scan.lastTab);
+  m.group[4] = value.substr(scan.lastTab + 1);
   m.group[0] = text;
   return true;
 }
@@ -167,8 +198,28 @@ bool matchAttributeNoTab(Text text, Match &m) {
   const std::size_t valueStart = matchAttributeStart(text, m);
   if (valueStart == Text::npos) return false;
   const Text value = text.substr(valueStart);
-  if (!anyChars(value)) return false;
+  if (!scanValue(value).anyChars) return false;
   m.group[3] = value;
+  m.group[0] = text;
+  return true;
+}
+
+bool matchAttributeLine(Text text, Match &m) {
+  const std::size_t valueStart = matchAttributeStart(text, m);
+  if (valueStart == Text::npos) return false;
+  const Text value = text.substr(valueStart);
+  const ValueScan scan = scanValue(value);
+  if (!scan.anyChars) return false;
+  if (scan.lastTab == Text::npos) {
+    // Before the value only the name can hold a tab; a line with a tab there
+    // is judged by the tab form, which finds no tab after the name.
+    if (m.group[2].find('\t') != Text::npos) return false;
+    m.group[3] = value;
+    m.group[4] = Text();
+  } else {
+    m.group[3] = value.substr(0, scan.lastTab);
+    m.group[4] = value.substr(scan.lastTab + 1);
+  }
   m.group[0] = text;
   return true;
 }

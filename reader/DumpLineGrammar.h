@@ -135,6 +135,10 @@ using Matcher = bool (*)(std::string_view text, Match &match);
 bool matchEntryHeader(std::string_view text, Match &match);
 bool matchAttribute(std::string_view text, Match &match);
 bool matchAttributeNoTab(std::string_view text, Match &match);
+/// An attribute line of either objdump layout: as kAttributePattern when the
+/// line holds a tab, as kAttributeNoTabPattern (with an empty tail)
+/// otherwise. One pass instead of a search for a tab and then a matcher.
+bool matchAttributeLine(std::string_view text, Match &match);
 bool matchLineTableOffset(std::string_view text, Match &match);
 bool matchLineTableOffsetZero(std::string_view text, Match &match);
 bool matchDirectoryTableHeader(std::string_view text, Match &match);

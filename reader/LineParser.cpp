@@ -2,11 +2,25 @@
 
 #include "reader/AttributeValues.h"
 #include "reader/ByteOrderFlag.h"
+#include "reader/CharacterClasses.h"
 #include "reader/DumpLineGrammar.h"
 #include "reader/NumberConversion.h"
 
-#include <cstring>
 #include <optional>
+
+namespace {
+
+/// The character after "<hex digits>" at \p open, or '\0' when the text there
+/// is not of that form.
+char charAfterAngleNumber(std::string_view line, std::size_t open) {
+  std::size_t pos = open + 1;
+  while (pos < line.size() && CharacterClasses::isXdigit(line[pos]))
+    ++pos;
+  if (pos == open + 1 || pos + 1 >= line.size() || line[pos] != '>') return '\0';
+  return line[pos + 1];
+}
+
+} // namespace
 
 DwarfDatabase::LineParser::LineParser(DwarfDatabase &database)
     : database_(database), entries_(database), tables_(database) {}
@@ -22,9 +36,12 @@ void DwarfDatabase::LineParser::parseLine(std::string_view line) {
   const char first = leading < line.size() ? line[leading] : '\0';
   const bool indentedBySpaces = leading > 0 && onlySpaces;
 
-  Match m;
   if (indentedBySpaces && first == '<') {
-    if (matchEntryHeader(line, m)) {
+    // Both kinds start with "<hex>"; an entry header goes on with '<', an
+    // attribute line with a blank, so only one of the two matchers can match.
+    const char afterOffset = charAfterAngleNumber(line, leading);
+    Match m;
+    if (afterOffset == '<' && matchEntryHeader(line, m)) {
       // A level that does not convert skips the header; the current entry
       // stays.
       if (const std::optional<std::int32_t> level = NumberConversion::decimal(m.group[1]))
@@ -32,23 +49,25 @@ void DwarfDatabase::LineParser::parseLine(std::string_view line) {
             entries_.build(*level, NumberConversion::hexadecimal(m.group[2]), m.group[4], pointerSize_);
       return;
     }
-    if (current_.object != nullptr && takeAttributeLine(line)) return;
+    if (afterOffset == ' ' && current_.object != nullptr && takeAttributeLine(line)) return;
   }
   if (tables_.takeLine(line, leading, first)) return;
-  if (indentedBySpaces && first == 'P' && matchPointerSize(line, m)) {
-    if (const std::optional<std::int32_t> size = NumberConversion::decimal(m.group[1])) pointerSize_ = *size;
-    return;
+  if (indentedBySpaces && first == 'P') {
+    Match m;
+    if (matchPointerSize(line, m)) {
+      if (const std::optional<std::int32_t> size = NumberConversion::decimal(m.group[1]))
+        pointerSize_ = *size;
+      return;
+    }
   }
   takeFileFormatLine(line);
 }
 
 bool DwarfDatabase::LineParser::takeAttributeLine(std::string_view line) {
-  using namespace DumpLineGrammar;
-  Match m;
+  DumpLineGrammar::Match m;
   // objdump 2.40 prints a tab only before a decoded extra; a line without
   // any tab is cut by the tab-less form, with an empty tail.
-  const bool hasTab = std::memchr(line.data(), '\t', line.size()) != nullptr;
-  if (!(hasTab ? matchAttribute(line, m) : matchAttributeNoTab(line, m))) return false;
+  if (!DumpLineGrammar::matchAttributeLine(line, m)) return false;
   const Attribute attribute = attributeNamed(m.group[2]);
   if (attribute != Attribute::Unused)
     applyAttribute(database_, current_, attribute, m.group[3], m.group[4], pointerSize_);
@@ -57,12 +76,18 @@ bool DwarfDatabase::LineParser::takeAttributeLine(std::string_view line) {
 
 void DwarfDatabase::LineParser::takeFileFormatLine(std::string_view line) {
   using namespace DumpLineGrammar;
+  // The first file-format line names the target. After it, only a line that
+  // ends in "little" can still matter, and only until the flag is set; every
+  // other line that reaches this test costs one comparison.
+  constexpr std::string_view kLittle = "little";
+  const bool endsInLittle =
+      line.size() >= kLittle.size() && line.substr(line.size() - kLittle.size()) == kLittle;
+  if (formatNameSeen_ && (!endsInLittle || ByteOrderFlag::isLittleEndian())) return;
   Match m;
-  // The first file-format line names the target; once it is seen, and once
-  // the byte-order flag is set, the remaining lines cost nothing here.
   if (!formatNameSeen_ && matchFileFormatName(line, m)) {
     formatNameSeen_ = true;
     bigEndianTarget_ = m.group[1].find("big") != std::string_view::npos;
   }
-  if (!ByteOrderFlag::isLittleEndian() && matchFileFormat(line, m)) ByteOrderFlag::setLittleEndian();
+  if (endsInLittle && !ByteOrderFlag::isLittleEndian() && matchFileFormat(line, m))
+    ByteOrderFlag::setLittleEndian();
 }

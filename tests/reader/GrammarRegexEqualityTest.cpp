@@ -46,12 +46,17 @@ public:
   Comparer() {
     for (const Rule &rule : DumpLineGrammar::kRules)
       compiled_.push_back({&rule, std::regex(rule.pattern)});
+    for (const Compiled &c : compiled_) {
+      if (c.rule->pattern == DumpLineGrammar::kAttributePattern) tabForm_ = &c;
+      if (c.rule->pattern == DumpLineGrammar::kAttributeNoTabPattern) noTabForm_ = &c;
+    }
   }
 
   /// Runs every rule on \p text; records the first few disagreements.
   void compareAll(std::string_view text) {
     for (const Compiled &c : compiled_)
       compare(c, text);
+    compareAttributeLine(text);
   }
 
   std::size_t comparisons() const { return comparisons_; }
@@ -90,11 +95,40 @@ private:
     }
   }
 
+  /// matchAttributeLine: the tab form on a line with a tab, the tab-less
+  /// form (with an empty tail) on a line without.
+  void compareAttributeLine(std::string_view text) {
+    ++comparisons_;
+    const bool hasTab = text.find('\t') != std::string_view::npos;
+    const Compiled &form = hasTab ? *tabForm_ : *noTabForm_;
+    std::cmatch expected;
+    const bool regexMatched = std::regex_match(text.data(), text.data() + text.size(), expected, form.regex);
+    Match actual;
+    const bool matcherMatched = DumpLineGrammar::matchAttributeLine(text, actual);
+    if (regexMatched != matcherMatched) {
+      report(form, text, "matchAttributeLine: regex " + std::to_string(regexMatched));
+      return;
+    }
+    if (!regexMatched) return;
+    for (std::size_t g = 1; g <= 4; ++g) {
+      const std::string_view want =
+          g <= form.rule->groupCount
+              ? std::string_view(expected[g].first, static_cast<std::size_t>(expected[g].length()))
+              : std::string_view();
+      if (want != actual.group[g]) {
+        report(form, text, "matchAttributeLine: group " + std::to_string(g));
+        return;
+      }
+    }
+  }
+
   void report(const Compiled &c, std::string_view text, const std::string &what) {
     if (++mismatches_ <= 20) ADD_FAILURE() << c.rule->name << " on [" << printable(text) << "]: " << what;
   }
 
   std::vector<Compiled> compiled_;
+  const Compiled *tabForm_ = nullptr;
+  const Compiled *noTabForm_ = nullptr;
   std::size_t comparisons_ = 0;
   std::size_t matches_ = 0;
   std::size_t mismatches_ = 0;
@@ -136,6 +170,8 @@ const std::vector<std::string> kHandWrittenShapes = {
     "    <cb>   DW_AT_declaration : 1",
     "    <ca>   DW_AT_accessibility: 1\t(public)",
     "    <13b>   DW_AT_data_bit_offset: 0",
+    "    <21>   DW_AT_na\tme : counter", // a tab only in the name: no attribute line
+    "    <21>   DW_AT_na\tme : a\tb",
     "  Offset:                      0x0",
     "  Offset:                      0x75",
     "  Offset:                      0",
