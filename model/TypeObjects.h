@@ -30,6 +30,9 @@ public:
   std::int32_t byteSize = 0;
   EntryOffset specificationOffset = 0;
   BasicObject* specification = nullptr;
+  /// DW_AT_declaration: only declared in this unit; the link pass turns
+  /// references to it to the definition of the same name in another unit.
+  bool isDeclaration = false;
 };
 
 class TypeInfo_Const final : public BasicObject {
@@ -100,6 +103,9 @@ class TypeInfo_Structure final : public BasicObject {
 public:
   using BasicObject::BasicObject;
   std::int32_t byteSize = 0;
+  /// DW_AT_declaration: only declared in this unit; the link pass turns
+  /// references to it to the definition of the same name in another unit.
+  bool isDeclaration = false;
 };
 
 class TypeInfo_Subrange final : public BasicObject {
@@ -129,6 +135,9 @@ class TypeInfo_Union final : public BasicObject {
 public:
   using BasicObject::BasicObject;
   std::int32_t byteSize = 0;
+  /// DW_AT_declaration: only declared in this unit; the link pass turns
+  /// references to it to the definition of the same name in another unit.
+  bool isDeclaration = false;
 };
 
 class TypeInfo_Volatile final : public BasicObject {

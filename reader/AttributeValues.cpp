@@ -60,13 +60,14 @@ std::optional<std::int32_t> memberLocation(std::string_view valueText, std::stri
   DumpLineGrammar::Match m;
   if (DumpLineGrammar::matchMemberLocationBlock(tail, m)) return decimal(m.group[1]);
   if (DumpLineGrammar::matchMemberLocationConstant(valueText, m)) return decimal(m.group[1]);
+  if (valueText.starts_with("0x")) return NumberConversion::attributeNumber(valueText); // a 4-byte constant
   return 0;
 }
 
 /// Stores the decimal value of \p text in \p field; a value that does not
 /// convert leaves the field as it was. True when stored.
 bool storeDecimal(std::string_view text, std::int32_t &field) {
-  const std::optional<std::int32_t> value = decimal(text);
+  const std::optional<std::int32_t> value = NumberConversion::attributeNumber(text);
   if (!value) return false;
   field = *value;
   return true;
@@ -114,7 +115,7 @@ void applyToSubrange(TypeInfo_Subrange &subrange, Attribute attribute, std::stri
     storeDecimal(valueText, subrange.lowerBound);
     break;
   case Attribute::Count:
-    if (const auto count = decimal(valueText)) {
+    if (const auto count = NumberConversion::attributeNumber(valueText)) {
       subrange.lowerBound = 0;
       subrange.upperBound = static_cast<std::int32_t>(static_cast<std::uint32_t>(*count) - 1u);
     }
@@ -181,6 +182,8 @@ void applyByKind(const CurrentEntry &entry, Attribute attribute, std::string_vie
       storeDecimal(valueText, classType->byteSize);
     else if (attribute == Attribute::Specification)
       classType->specificationOffset = referenceOffset(valueText);
+    else if (attribute == Attribute::Declaration)
+      classType->isDeclaration = valueText != "0";
     break;
   }
   case EntryKind::Enumeration:
@@ -190,10 +193,14 @@ void applyByKind(const CurrentEntry &entry, Attribute attribute, std::string_vie
   case EntryKind::Structure:
     if (attribute == Attribute::ByteSize)
       storeDecimal(valueText, static_cast<TypeInfo_Structure *>(object)->byteSize);
+    else if (attribute == Attribute::Declaration)
+      static_cast<TypeInfo_Structure *>(object)->isDeclaration = valueText != "0";
     break;
   case EntryKind::Union:
     if (attribute == Attribute::ByteSize)
       storeDecimal(valueText, static_cast<TypeInfo_Union *>(object)->byteSize);
+    else if (attribute == Attribute::Declaration)
+      static_cast<TypeInfo_Union *>(object)->isDeclaration = valueText != "0";
     break;
   case EntryKind::Pointer:
     // The unit header's pointer size wins over the entry's own size.

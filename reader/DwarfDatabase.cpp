@@ -2,6 +2,7 @@
 
 #include "reader/BitFieldLayout.h"
 #include "reader/ByteOrderFlag.h"
+#include "reader/DeclarationResolution.h"
 #include "reader/DumpLineReader.h"
 #include "reader/LineParser.h"
 
@@ -10,14 +11,15 @@
 namespace {
 
 /// Runs the whole construction over the lines of \p reader: the parse, the
-/// link pass, then the layout of DWARF 4/5 bit fields (which needs the
-/// members' types linked).
+/// link pass, the turn from declared classes to their definitions, then the
+/// layout of DWARF 4/5 bit fields (which needs the members' types linked).
 void build(DwarfDatabase &database, DumpLineReader &reader) {
   DwarfDatabase::LineParser parser(database);
   std::string_view line;
   while (reader.next(line))
     parser.parseLine(line);
   database.linkReferences();
+  DeclarationResolution::resolveDeclaredAggregates(database);
   BitFieldLayout::convertDataBitOffsets(database.members, parser.bigEndianTarget());
 }
 

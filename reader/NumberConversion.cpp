@@ -39,4 +39,15 @@ std::uint32_t hexadecimal(std::string_view digits) {
   return value;
 }
 
+std::optional<std::int32_t> attributeNumber(std::string_view text) {
+  if (text.size() > 2 && text[0] == '0' && text[1] == 'x') {
+    const std::string_view digits = text.substr(2);
+    bool allHex = true;
+    for (const char c : digits)
+      allHex = allHex && ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'));
+    if (allHex) return static_cast<std::int32_t>(hexadecimal(digits));
+  }
+  return decimal(text);
+}
+
 } // namespace NumberConversion

@@ -160,6 +160,7 @@ class ImageDwarf:
         for cu in self.units:
             self._pointer_size[cu.cu_offset] = cu["address_size"]
         self._abstract_instances = None
+        self._definitions = None
 
     def close(self):
         self._file.close()
@@ -184,7 +185,39 @@ class ImageDwarf:
 
     def type_of(self, die):
         names = TYPE_ATTRIBUTES.get(self.kind(die))
-        return self.reference(die, names) if names else None
+        target = self.reference(die, names) if names else None
+        if target is not None and self.kind(target) in ("class", "structure", "union") and self._is_declaration(target):
+            # A C++ class is described in full only in the unit of its key
+            # function; elsewhere it is a declaration, completed by the
+            # definition of the same qualified name (as the debugger does).
+            return self.definition_of(target) or target
+        return target
+
+    def _definition_key(self, die):
+        """(unit offset or None, qualified name): a type inside a function or
+        an unnamed scope is only the same type within its own unit."""
+        parts = [self.name_of(die)]
+        local = not parts[0]
+        parent = die.get_parent()
+        while parent is not None and parent.tag != "DW_TAG_compile_unit":
+            if parent.tag in ("DW_TAG_structure_type", "DW_TAG_class_type", "DW_TAG_union_type", "DW_TAG_namespace"):
+                name = self.name_of(parent)
+                local = local or not name
+                parts.append(name)
+            else:
+                local = True
+            parent = parent.get_parent()
+        return (die.cu.cu_offset if local else None, "::".join(reversed(parts)))
+
+    def definition_of(self, declaration):
+        if self._definitions is None:
+            self._definitions = {}
+            for cu in self.units:
+                for die in cu.iter_DIEs():
+                    if self.kind(die) in ("class", "structure", "union") and not self._is_declaration(die) \
+                            and self.name_of(die):
+                        self._definitions.setdefault(self._definition_key(die), die)
+        return self._definitions.get(self._definition_key(declaration))
 
     def specification_of(self, die):
         names = SPECIFICATION_ATTRIBUTES.get(self.kind(die))
