@@ -8,7 +8,9 @@ namespace Model {
 void Text::assign(std::string_view s) {
   clear();
   if (s.size() <= kInlineCapacity) {
-    std::memcpy(bytes_, s.data(), s.size());
+    // An empty view may carry a null pointer, which memcpy must not get.
+    if (!s.empty())
+      std::memcpy(bytes_, s.data(), s.size());
     bytes_[15] = static_cast<unsigned char>(kInlineCapacity - s.size());
     return;
   }
