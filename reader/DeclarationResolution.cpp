@@ -4,6 +4,7 @@
 #include "model/ModelCast.h"
 #include "reader/DwarfDatabase.h"
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <utility>
@@ -48,15 +49,24 @@ Key keyOf(const BasicObject* aggregate) {
   return {local ? unitScope : nullptr, std::move(qualified)};
 }
 
-template <class List> void collectDeclared(const List& list, std::map<Key, BasicObject*>& wanted) {
-  for (const auto* object : list)
-    if (object->type != nullptr && isDeclarationOnly(object->type) && !object->type->name.empty())
-      wanted.emplace(keyOf(object->type), nullptr);
+/// Sorted, for a binary search per reference: far cheaper than a type test
+/// on every referenced object of a large dump.
+using DeclarationSet = std::vector<const BasicObject*>;
+
+bool contains(const DeclarationSet& set, const BasicObject* object) {
+  return std::binary_search(set.begin(), set.end(), object);
 }
 
-template <class List> void redirect(const List& list, const std::map<Key, BasicObject*>& definitions) {
+template <class List>
+void collectWanted(const List& list, const DeclarationSet& declared, std::map<Key, BasicObject*>& wanted) {
+  for (const auto* object : list)
+    if (contains(declared, object->type)) wanted.emplace(keyOf(object->type), nullptr);
+}
+
+template <class List>
+void redirect(const List& list, const DeclarationSet& declared, const std::map<Key, BasicObject*>& definitions) {
   for (auto* object : list) {
-    if (object->type == nullptr || !isDeclarationOnly(object->type)) continue;
+    if (!contains(declared, object->type)) continue;
     const auto found = definitions.find(keyOf(object->type));
     if (found != definitions.end() && found->second != nullptr) object->type = found->second;
   }
@@ -79,25 +89,22 @@ template <class F> void forEachTypeList(DwarfDatabase& db, F&& f) {
 namespace DeclarationResolution {
 
 void resolveDeclaredAggregates(DwarfDatabase& database) {
-  std::map<Key, BasicObject*> definitions;
-  forEachTypeList(database, [&](const auto& list) { collectDeclared(list, definitions); });
-  if (definitions.empty() || database.root == nullptr) return; // the usual C dump costs one pass over the lists
+  DeclarationSet declared;
+  for (const BasicObject* aggregate : database.aggregateTypes)
+    if (isDeclarationOnly(aggregate) && !aggregate->name.empty()) declared.push_back(aggregate);
+  if (declared.empty()) return; // a C dump costs one pass over the aggregates
+  std::sort(declared.begin(), declared.end());
 
-  // One walk over the tree (explicit stack: dumps nest deeply) finds the
-  // first definition of every wanted name.
-  std::vector<const BasicObject*> pending{database.root.get()};
-  while (!pending.empty()) {
-    const BasicObject* object = pending.back();
-    pending.pop_back();
-    if (isAggregate(object) && !isDeclarationOnly(object) && !object->name.empty()) {
-      const auto wanted = definitions.find(keyOf(object));
-      if (wanted != definitions.end() && wanted->second == nullptr)
-        wanted->second = const_cast<BasicObject*>(object);
-    }
-    for (auto it = object->children.rbegin(); it != object->children.rend(); ++it)
-      pending.push_back(it->get());
+  std::map<Key, BasicObject*> definitions;
+  forEachTypeList(database, [&](const auto& list) { collectWanted(list, declared, definitions); });
+  if (definitions.empty()) return;
+  // The first definition of every wanted name, in dump order.
+  for (BasicObject* aggregate : database.aggregateTypes) {
+    if (isDeclarationOnly(aggregate) || aggregate->name.empty()) continue;
+    const auto wanted = definitions.find(keyOf(aggregate));
+    if (wanted != definitions.end() && wanted->second == nullptr) wanted->second = aggregate;
   }
-  forEachTypeList(database, [&](const auto& list) { redirect(list, definitions); });
+  forEachTypeList(database, [&](const auto& list) { redirect(list, declared, definitions); });
 }
 
 } // namespace DeclarationResolution

@@ -61,6 +61,7 @@ void DwarfDatabase::parseDumpText(std::string_view dumpText) {
     volatileTypes.clear();
     functions.clear();
     variables.clear();
+    aggregateTypes.clear();
     objectsByOffset.clear();
     statementListsByOffset.clear();
     ownedStatementLists.clear();

@@ -59,6 +59,9 @@ public:
   std::vector<Model::TypeInfo_Volatile*> volatileTypes;
   std::vector<Model::FunctionInfo*> functions;
   std::vector<Model::VariableInfo*> variables;
+  /// Every structure, class and union, for completing declared classes from
+  /// their definitions after the link pass.
+  std::vector<Model::BasicObject*> aggregateTypes;
 
   /// The single pass over the dump's lines that builds the model objects and
   /// the line tables.

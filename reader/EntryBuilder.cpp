@@ -42,6 +42,15 @@ T *createListed(Model::EntryOffset offset, Model::BasicObject *parent, List &lis
   return object;
 }
 
+/// A structure, class or union, also filed among the aggregates.
+template <class T, class... Lists>
+T *createAggregate(Model::EntryOffset offset, Model::BasicObject *parent, DwarfDatabase &db, Lists &...lists) {
+  auto *object = new T(offset, parent);
+  db.aggregateTypes.push_back(object);
+  (lists.push_back(object), ...);
+  return object;
+}
+
 } // namespace
 
 EntryKind entryKindForTag(std::string_view tag) {
@@ -85,7 +94,7 @@ Model::BasicObject *EntryBuilder::create(EntryKind kind, Model::EntryOffset offs
   case EntryKind::Base:
     return new TypeInfo_Base(offset, parent);
   case EntryKind::Class:
-    return createListed<TypeInfo_Class>(offset, parent, db.classTypes);
+    return createAggregate<TypeInfo_Class>(offset, parent, db, db.classTypes);
   case EntryKind::Const:
     return createListed<TypeInfo_Const>(offset, parent, db.constTypes);
   case EntryKind::Enumeration:
@@ -106,7 +115,7 @@ Model::BasicObject *EntryBuilder::create(EntryKind kind, Model::EntryOffset offs
     return pointer;
   }
   case EntryKind::Structure:
-    return new TypeInfo_Structure(offset, parent);
+    return createAggregate<TypeInfo_Structure>(offset, parent, db);
   case EntryKind::Subrange:
     return new TypeInfo_Subrange(offset, parent);
   case EntryKind::Subroutine:
@@ -114,7 +123,7 @@ Model::BasicObject *EntryBuilder::create(EntryKind kind, Model::EntryOffset offs
   case EntryKind::Typedef:
     return createListed<TypeInfo_Typedef>(offset, parent, db.typedefs);
   case EntryKind::Union:
-    return new TypeInfo_Union(offset, parent);
+    return createAggregate<TypeInfo_Union>(offset, parent, db);
   case EntryKind::Volatile:
     return createListed<TypeInfo_Volatile>(offset, parent, db.volatileTypes);
   case EntryKind::Function:
