@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <set>
 #include <string>
@@ -24,6 +25,12 @@ public:
   void check(std::string_view outputName, const std::string &declLocation);
   /// Finds the repeats among the recorded leaves and builds the log.
   void finish();
+
+  /// The number of leaves recorded so far.
+  std::size_t leafCount() const { return leaves_.size(); }
+  /// The name recorded for leaf number \p leaf (counted from 0). The output
+  /// pass writes its files with these names, so each is kept once.
+  std::string_view recordedName(std::size_t leaf) const { return nameOf(leaves_[leaf]); }
 
   /// After finish(): whether any name repeated.
   bool foundDuplicate() const { return foundDuplicate_; }

@@ -54,71 +54,82 @@ private:
   char *end_;
 };
 
-void appendBitField(const SymbolRecord &leaf, bool littleEndian, LeafClassification &out) {
-  using namespace FileTexts;
-  // DW_AT_bit_offset counts from the most significant bit of the storage
-  // unit; on a little-endian target the bit number counts from the least
-  // significant one. Inconsistent sizes wrap, and the bit is written as an
-  // unsigned 32-bit number.
-  const auto bitSize = static_cast<std::uint32_t>(leaf.bitSize);
-  const std::uint32_t start = littleEndian ? static_cast<std::uint32_t>(leaf.byteSize) * 8u -
-                                                 static_cast<std::uint32_t>(leaf.bitOffset) - bitSize
-                                           : static_cast<std::uint32_t>(leaf.bitOffset);
+/// The number of the bit field's lowest bit. DW_AT_bit_offset counts from the
+/// most significant bit of the storage unit; on a little-endian target the
+/// bit number counts from the least significant one. Inconsistent sizes wrap,
+/// and the bit is written as an unsigned 32-bit number.
+std::uint32_t startBit(const LeafType &type, bool littleEndian) {
+  const auto bitSize = static_cast<std::uint32_t>(type.bitSize);
+  return littleEndian ? static_cast<std::uint32_t>(type.byteSize) * 8u -
+                            static_cast<std::uint32_t>(type.bitOffset) - bitSize
+                      : static_cast<std::uint32_t>(type.bitOffset);
+}
 
+void appendBitFieldRow(std::string &row, const LeafType &type, bool littleEndian) {
+  using namespace FileTexts;
   // 2^bitSize - 1 in 64 bits, so fields of 32 bits and more get their true
   // limits.
   std::uint64_t mask = 0;
-  if (leaf.bitSize >= 64)
+  if (type.bitSize >= 64)
     mask = std::numeric_limits<std::uint64_t>::max();
-  else if (leaf.bitSize > 0)
-    mask = (std::uint64_t{1} << leaf.bitSize) - 1;
+  else if (type.bitSize > 0)
+    mask = (std::uint64_t{1} << type.bitSize) - 1;
   std::uint64_t upper = mask;
   std::int64_t lower = 0;
-  if (leaf.isSigned) {
+  if (type.isSigned) {
     upper = mask / 2;
     lower = -static_cast<std::int64_t>(upper) - 1;
   }
   const DecimalText lowerText(lower);
   const DecimalText upperText(upper);
 
-  std::string &row = out.typeRow;
   row.append(kBitRowOpen);
-  NumberText::appendDecimal(row, leaf.bitSize);
+  NumberText::appendDecimal(row, type.bitSize);
   row.append(kBitRowComma);
-  NumberText::appendDecimal(row, start);
+  NumberText::appendDecimal(row, startBit(type, littleEndian));
   row.append(kBitRowLimitsOpen).append(lowerText.view());
   row.append(kBitRowAfterFirstLower).append(upperText.view());
   row.append(kBitRowParenOpen).append(lowerText.view());
   row.append(kBitRowInParen).append(upperText.view());
   row.append(kBitRowCharacteristic).append(lowerText.view());
   row.append(kBitRowAfterLastLower).append(upperText.view());
-
-  std::string &name = out.outputName;
-  name.assign(leaf.symbolName);
-  name.append(leaf.bitSize == 1 ? kBitSuffix : kBitsSuffix);
-  const std::uint32_t listed = leaf.bitSize > 0 ? std::min(bitSize, kMaxListedBits) : 0;
-  for (std::uint32_t i = 0; i < listed; ++i)
-    NumberText::appendDecimal(name, start + i);
 }
 
 } // namespace
 
-void classifyLeaf(const SymbolRecord &leaf, bool littleEndian, LeafClassification &out) {
-  const WordAndRow fixed = bySize(leaf.byteSize, leaf.isSigned);
+void classifyType(const LeafType &type, bool littleEndian, LeafClassification &out) {
+  const WordAndRow fixed = bySize(type.byteSize, type.isSigned);
   out.typeWord.clear();
   out.typeRow.clear();
   if (fixed.word.empty()) {
     out.typeWord.append(FileTexts::kWordSizeNotSupported);
-    NumberText::appendDecimal(out.typeWord, leaf.byteSize);
+    NumberText::appendDecimal(out.typeWord, type.byteSize);
   } else {
     out.typeWord.append(fixed.word);
   }
-  if (leaf.bitSize == 0) {
+  if (type.bitSize == 0)
     out.typeRow.append(fixed.row);
-    out.outputName.assign(leaf.symbolName);
-    return;
-  }
-  appendBitField(leaf, littleEndian, out);
+  else
+    appendBitFieldRow(out.typeRow, type, littleEndian);
+}
+
+void appendOutputName(std::string &out, std::string_view symbolName, const LeafType &type,
+                      bool littleEndian) {
+  out.append(symbolName);
+  if (type.bitSize == 0) return;
+  out.append(type.bitSize == 1 ? FileTexts::kBitSuffix : FileTexts::kBitsSuffix);
+  const std::uint32_t start = startBit(type, littleEndian);
+  const std::uint32_t listed =
+      type.bitSize > 0 ? std::min(static_cast<std::uint32_t>(type.bitSize), kMaxListedBits) : 0;
+  for (std::uint32_t i = 0; i < listed; ++i)
+    NumberText::appendDecimal(out, start + i);
+}
+
+void classifyLeaf(const SymbolRecord &leaf, bool littleEndian, LeafClassification &out) {
+  const LeafType type = LeafType::of(leaf);
+  classifyType(type, littleEndian, out);
+  out.outputName.clear();
+  appendOutputName(out.outputName, leaf.symbolName, type, littleEndian);
 }
 
 LeafClassification classifyLeaf(const SymbolRecord &leaf, bool littleEndian) {

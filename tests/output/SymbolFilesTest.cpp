@@ -2,6 +2,10 @@
 // programs arm-none-eabi-gcc compiled (tests/data/output, sources beside
 // them): dump in, file bytes out.
 #include "output/SymbolFiles.h"
+#include "output/CanapeDatabase.h"
+#include "output/M51Map.h"
+#include "output/SymbolExpansion.h"
+#include "output/TypeClassification.h"
 #include "tests/output/OutputTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -198,6 +202,44 @@ TEST_F(SymbolFilesTest, LeafShapesOfASmallController) {
       rowOf("limits.wide_Bits_" + all64),
       "    \"\" UINT(64,0) \"\" 0 0           18446744073709551615 (0  18446744073709551615)            "
       "CHARACTERISTIC  WEAK_LIMITS 0                   18446744073709551615");
+}
+
+TEST_F(SymbolFilesTest, FilesOfThousandsOfLeavesSpanManyChunks) {
+  // chunks.c: 3000 structures of bit fields, a 16-byte complex and scalars,
+  // 15 001 leaves. The files are made in pieces while they are written; each
+  // line must still be that of its own leaf, bytes across the pieces intact.
+  ASSERT_TRUE(write(dataDump("chunks-dwarf4.txt")));
+  EXPECT_EQ(console, "");
+
+  std::string expectedM51;
+  std::string expectedCanape;
+  appendCanapeHeader(expectedCanape);
+  std::size_t leafCount = 0;
+  for (const SymbolRecord &leaf : collectLeafSymbols(*database)) {
+    const LeafClassification c = classifyLeaf(leaf, DwarfDatabase::isLittleEndian());
+    appendM51Line(expectedM51, leaf.address, c);
+    appendCanapeLine(expectedCanape, leaf.address, c);
+    ++leafCount;
+  }
+  EXPECT_EQ(leafCount, 15001u);
+  EXPECT_GT(expectedCanape.size(), std::size_t{3} << 20);
+  // Compared as booleans: a failure would otherwise print megabytes.
+  EXPECT_TRUE(readFile(m51) == expectedM51);
+  EXPECT_TRUE(readFile(canape) == expectedCanape);
+
+  // The last element, at 2999 * 32 bytes from 0x20000000, and the variable
+  // after the array.
+  const std::string map = readFile(m51);
+  const std::string tail = crlfLines({
+      "200176e0H     SYMBOL  DATA  DWORD    cells_02999.ready_Bit:31",
+      "200176e0H     SYMBOL  DATA  INT32    cells_02999.level_Bits:2627282930",
+      "200176e2H     SYMBOL  DATA  WORD     cells_02999.count",
+      "200176e8H     SYMBOL  DATA  SIZE_NOT_SUPPORTED_16    cells_02999.phase",
+      "200176f8H     SYMBOL  DATA  INT8     cells_02999.trim",
+      "20017700H     SYMBOL  DATA  QWORD    total",
+  });
+  ASSERT_GT(map.size(), tail.size());
+  EXPECT_EQ(map.substr(map.size() - tail.size()), tail);
 }
 
 TEST_F(SymbolFilesTest, NoLocatedVariables) {

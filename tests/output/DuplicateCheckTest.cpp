@@ -1,44 +1,10 @@
-#include "output/ChunkedText.h"
 #include "output/StyleWarnings.h"
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 
 namespace {
-
-TEST(ChunkedText, KeepsEveryByteAcrossChunkBoundaries) {
-  // Pieces of odd lengths up to 20 MB, so that pieces straddle chunks and
-  // one piece spans several of them.
-  ChunkedText text;
-  std::string expected;
-  for (std::size_t i = 0; expected.size() < (std::size_t{12} << 20); ++i) {
-    const std::string piece(1 + (i * 7919) % 4093, static_cast<char>('a' + i % 26));
-    text.append(piece);
-    expected += piece;
-  }
-  const std::string huge(std::size_t{9} << 20, '#');
-  text.append(huge);
-  expected += huge;
-  text.append("end\r\n");
-  expected += "end\r\n";
-
-  EXPECT_EQ(text.size(), expected.size());
-  EXPECT_TRUE(text.str() == expected);
-  std::ostringstream out;
-  text.writeTo(out);
-  EXPECT_TRUE(out.str() == expected);
-}
-
-TEST(ChunkedText, EmptyWritesNothing) {
-  ChunkedText text;
-  text.append("");
-  std::ostringstream out;
-  text.writeTo(out);
-  EXPECT_TRUE(text.empty());
-  EXPECT_EQ(out.str(), "");
-}
 
 TEST(DuplicateCheck, ManyDistinctNamesSharingHashesAreNoRepeats) {
   // A quarter of a million names gives several pairs of equal 32-bit hashes;
