@@ -7,7 +7,21 @@
 
 namespace Model {
 
-BasicObject::BasicObject(EntryOffset offset, BasicObject* parent) : offset(offset), parent(parent) {
+void ObjectDeleter::operator()(BasicObject *object) const {
+  if (object->inArena)
+    object->~BasicObject();
+  else
+    delete object;
+}
+
+std::size_t ChildList::size() const {
+  std::size_t count = 0;
+  for (const BasicObject *child = first_.get(); child != nullptr; child = child->nextSibling())
+    ++count;
+  return count;
+}
+
+BasicObject::BasicObject(EntryOffset offset, BasicObject *parent) : offset(offset), parent(parent) {
   if (parent != nullptr) {
     declLine = parent->declLine;
     declFile = parent->declFile;
@@ -17,21 +31,33 @@ BasicObject::BasicObject(EntryOffset offset, BasicObject* parent) : offset(offse
 }
 
 BasicObject::~BasicObject() {
-  // Move every descendant into one flat list and destroy them there: each
-  // object reaches its own destructor with an empty child list, so depth
-  // never turns into recursion.
-  std::vector<std::unique_ptr<BasicObject>> pending = std::move(children);
-  children.clear();
-  while (!pending.empty()) {
-    std::unique_ptr<BasicObject> next = std::move(pending.back());
-    pending.pop_back();
-    for (auto& grandChild : next->children)
-      pending.push_back(std::move(grandChild));
-    next->children.clear();
+  // Everything this object owns, its children and (as a member of a child
+  // list) the siblings after it, goes onto one stack linked through the
+  // objects' own sibling links. Each object popped from it hands its
+  // children to the stack and then dies with nothing left to own, so neither
+  // depth nor breadth turns into recursion.
+  OwnedObject pending = std::move(nextSibling_);
+  if (children.first_ != nullptr) {
+    children.last_->nextSibling_ = std::move(pending);
+    pending = std::move(children.first_);
+    children.last_ = nullptr;
+  }
+  while (pending != nullptr) {
+    OwnedObject next = std::move(pending);
+    pending = std::move(next->nextSibling_);
+    if (next->children.first_ != nullptr) {
+      next->children.last_->nextSibling_ = std::move(pending);
+      pending = std::move(next->children.first_);
+      next->children.last_ = nullptr;
+    }
   }
 }
 
-void BasicObject::addChild(BasicObject* child) { children.emplace_back(child); }
+void BasicObject::addChild(BasicObject *child) {
+  OwnedObject &slot = children.last_ == nullptr ? children.first_ : children.last_->nextSibling_;
+  slot.reset(child);
+  children.last_ = child;
+}
 
 std::string BasicObject::getName() const {
   std::string result(name.view());

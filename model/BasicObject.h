@@ -2,16 +2,74 @@
 
 #include "model/Text.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace Model {
 
 /// The identity of a debugging-information entry: its offset as the dump prints
 /// it, read as an unsigned 32-bit hexadecimal number.
 using EntryOffset = std::uint32_t;
+
+class BasicObject;
+
+/// Destroys a model object and frees its memory unless an `ObjectArena` holds
+/// that memory.
+struct ObjectDeleter {
+  void operator()(BasicObject *object) const;
+};
+
+/// An owning pointer to a model object.
+using OwnedObject = std::unique_ptr<BasicObject, ObjectDeleter>;
+
+/// The children of a model object, in the order they were added.
+///
+/// A singly linked list through the children themselves: the list owns the
+/// first child, each child owns the next one. Millions of objects thus need
+/// no child array of their own, which would cost a heap block per parent and
+/// unused capacity on each. Iteration gives plain pointers.
+class ChildList {
+public:
+  class const_iterator {
+  public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = BasicObject *;
+    using difference_type = std::ptrdiff_t;
+    using pointer = BasicObject *const *;
+    using reference = BasicObject *const &;
+
+    const_iterator() = default;
+    explicit const_iterator(BasicObject *at) : at_(at) {}
+    reference operator*() const { return at_; }
+    const_iterator &operator++();
+    const_iterator operator++(int) {
+      const_iterator before = *this;
+      ++*this;
+      return before;
+    }
+    friend bool operator==(const_iterator a, const_iterator b) { return a.at_ == b.at_; }
+    friend bool operator!=(const_iterator a, const_iterator b) { return a.at_ != b.at_; }
+
+  private:
+    BasicObject *at_ = nullptr;
+  };
+
+  const_iterator begin() const { return const_iterator(first_.get()); }
+  const_iterator end() const { return const_iterator(); }
+  bool empty() const { return first_ == nullptr; }
+  BasicObject *front() const { return first_.get(); }
+  BasicObject *back() const { return last_; }
+  /// Counts the children: a walk over the list.
+  std::size_t size() const;
+
+private:
+  friend class BasicObject;
+  OwnedObject first_;
+  BasicObject *last_ = nullptr;
+};
 
 /// The common base of every model class: one object per debugging-information
 /// entry, forming a tree that mirrors the nesting of the entries.
@@ -24,16 +82,17 @@ public:
   /// Copies `declLine`, `declFile` and `stmtListOffset` from \p parent and
   /// hands the new object to the parent's `addChild`, which takes ownership.
   /// The root is constructed without a parent and is owned by the database.
-  BasicObject(EntryOffset offset, BasicObject* parent);
-  /// Destroys the whole subtree without recursing once per level, so a dump
-  /// nested 100 000 levels deep tears down in constant stack.
+  BasicObject(EntryOffset offset, BasicObject *parent);
+  /// Destroys the whole subtree without recursing once per level or per
+  /// sibling, so a dump nested 100 000 levels deep tears down in constant
+  /// stack.
   virtual ~BasicObject();
 
-  BasicObject(const BasicObject&) = delete;
-  BasicObject& operator=(const BasicObject&) = delete;
+  BasicObject(const BasicObject &) = delete;
+  BasicObject &operator=(const BasicObject &) = delete;
 
   /// Appends \p child at the end of `children` and takes ownership of it.
-  virtual void addChild(BasicObject* child);
+  virtual void addChild(BasicObject *child);
   /// The size in bytes of what the object describes (for a subrange, its
   /// element count); the rules of every class live in TypeSizes.cpp.
   virtual std::uint32_t getSize() const;
@@ -41,18 +100,32 @@ public:
   /// A copy of `name`; names containing "RtePortSR" leave a trace on stdout.
   std::string getName() const;
 
+  /// The child added after this one to the same parent, or nullptr.
+  BasicObject *nextSibling() const { return nextSibling_.get(); }
+
   // The fields are ordered so that the 4-byte ones pair up: a dump has
   // millions of objects, and padding would cost 8 bytes on each.
   const EntryOffset offset;
   std::int32_t declFile = 0;
-  BasicObject* parent;
+  BasicObject *parent;
   Text declLine;
   Text name;
   std::uint32_t stmtListOffset = 0;
   /// Set only while getSize() is working on this object; marks the object as
   /// "further up the current chain" so that reference cycles answer 0.
   mutable bool sizeInProgress = false;
-  std::vector<std::unique_ptr<BasicObject>> children;
+  /// Set by the `ObjectArena` that holds the object's memory.
+  bool inArena = false;
+  ChildList children;
+
+private:
+  friend class ChildList;
+  OwnedObject nextSibling_;
 };
+
+inline ChildList::const_iterator &ChildList::const_iterator::operator++() {
+  at_ = at_->nextSibling();
+  return *this;
+}
 
 } // namespace Model

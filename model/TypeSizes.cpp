@@ -63,7 +63,8 @@ enum class Awaiting { Nothing, Child, Followed, Element };
 struct Frame {
   const BasicObject* object;
   SizeRule rule;
-  std::size_t nextChild = 0;
+  /// The child to size next; set when the frame is pushed.
+  const BasicObject* nextChild = nullptr;
   std::uint32_t value = 0;
   bool referenceAsked = false;
   Awaiting awaiting = Awaiting::Nothing;
@@ -97,9 +98,10 @@ public:
         f.referenceAsked = true;
         f.awaiting = Awaiting::Followed;
         sub = f.rule.next;
-      } else if (f.rule.rule != Rule::FollowType && f.nextChild < f.object->children.size()) {
+      } else if (f.rule.rule != Rule::FollowType && f.nextChild != nullptr) {
         f.awaiting = Awaiting::Child;
-        sub = f.object->children[f.nextChild++].get();
+        sub = f.nextChild;
+        f.nextChild = sub->nextSibling();
       } else if (f.rule.rule == Rule::SumTimesElement && !f.referenceAsked) {
         f.referenceAsked = true;
         f.awaiting = Awaiting::Element;
@@ -130,7 +132,7 @@ private:
       immediate = rule.stored;
       return false;
     }
-    stack_.push_back(Frame{object, rule});
+    stack_.push_back(Frame{object, rule, object->children.front()});
     object->sizeInProgress = true;
     return true;
   }

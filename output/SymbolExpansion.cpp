@@ -328,7 +328,7 @@ void Expander::expandElements(const TypeInfo_Array &array, Cursor &cursor, int d
   std::uint32_t count = 0;
   std::uint32_t first = 0;
   if (!array.children.empty())
-    if (auto range = as<TypeInfo_Subrange>(array.children.front().get())) {
+    if (auto range = as<TypeInfo_Subrange>(array.children.front())) {
       count = static_cast<std::uint32_t>(range->upperBound) + 1u;
       first = static_cast<std::uint32_t>(range->lowerBound);
     }
@@ -377,9 +377,9 @@ void Expander::skipElements(std::size_t leavesPerElement, std::uint32_t elements
 }
 
 void Expander::expandChildren(const BasicObject &object, const Cursor &cursor, bool membersOnly, int depth) {
-  for (const auto &child : object.children) {
+  for (const BasicObject *child : object.children) {
     if (full()) return;
-    expand(child.get(), cursor, membersOnly, depth + 1);
+    expand(child, cursor, membersOnly, depth + 1);
   }
 }
 

@@ -66,6 +66,7 @@ void DwarfDatabase::parseDumpText(std::string_view dumpText) {
     statementListsByOffset.clear();
     ownedStatementLists.clear();
     root.reset();
+    arena.release();
   }
   dumpOpened_ = true;
   DumpLineReader reader(dumpText);

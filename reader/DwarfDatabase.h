@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/Model.h"
+#include "model/ObjectArena.h"
 #include "reader/OffsetIndex.h"
 
 #include <cstdint>
@@ -38,6 +39,9 @@ public:
   /// The line table filed under \p stmtListOffset, or nullptr.
   const Model::StatementList* findStatementList(std::uint32_t stmtListOffset) const;
 
+  /// The memory of the model objects below the root; declared before `root`
+  /// so that it outlives the tree.
+  Model::ObjectArena arena;
   // Owned: the root of the tree (null until a parse starts) and the line
   // tables (including ones not indexed because their offset repeated).
   std::unique_ptr<Model::BasicObject> root;

@@ -35,9 +35,15 @@ constexpr TagRow kTagTable[] = {
     {"DW_TAG_formal_parameter", EntryKind::Variable},
 };
 
+/// A new object in the database's arena, owned by \p parent from here on.
+template <class T>
+T *createIn(DwarfDatabase &db, Model::EntryOffset offset, Model::BasicObject *parent) {
+  return db.arena.create<T>(offset, parent);
+}
+
 template <class T, class List>
-T *createListed(Model::EntryOffset offset, Model::BasicObject *parent, List &list) {
-  auto *object = new T(offset, parent); // owned by parent from here on
+T *createListed(Model::EntryOffset offset, Model::BasicObject *parent, DwarfDatabase &db, List &list) {
+  T *object = createIn<T>(db, offset, parent);
   list.push_back(object);
   return object;
 }
@@ -45,7 +51,7 @@ T *createListed(Model::EntryOffset offset, Model::BasicObject *parent, List &lis
 /// A structure, class or union, also filed among the aggregates.
 template <class T, class... Lists>
 T *createAggregate(Model::EntryOffset offset, Model::BasicObject *parent, DwarfDatabase &db, Lists &...lists) {
-  auto *object = new T(offset, parent);
+  T *object = createIn<T>(db, offset, parent);
   db.aggregateTypes.push_back(object);
   (lists.push_back(object), ...);
   return object;
@@ -90,50 +96,50 @@ Model::BasicObject *EntryBuilder::create(EntryKind kind, Model::EntryOffset offs
   // Every constructor hands the new object to its parent, which owns it.
   switch (kind) {
   case EntryKind::Array:
-    return createListed<TypeInfo_Array>(offset, parent, db.arrayTypes);
+    return createListed<TypeInfo_Array>(offset, parent, db, db.arrayTypes);
   case EntryKind::Base:
-    return new TypeInfo_Base(offset, parent);
+    return createIn<TypeInfo_Base>(db, offset, parent);
   case EntryKind::Class:
     return createAggregate<TypeInfo_Class>(offset, parent, db, db.classTypes);
   case EntryKind::Const:
-    return createListed<TypeInfo_Const>(offset, parent, db.constTypes);
+    return createListed<TypeInfo_Const>(offset, parent, db, db.constTypes);
   case EntryKind::Enumeration:
-    return new TypeInfo_Enumeration(offset, parent);
+    return createIn<TypeInfo_Enumeration>(db, offset, parent);
   case EntryKind::Enumerator:
-    return new TypeInfo_Enumerator(offset, parent);
+    return createIn<TypeInfo_Enumerator>(db, offset, parent);
   case EntryKind::ImportedDeclaration:
-    return createListed<TypeInfo_ImportedDeclaration>(offset, parent, db.importedDeclarations);
+    return createListed<TypeInfo_ImportedDeclaration>(offset, parent, db, db.importedDeclarations);
   case EntryKind::Inheritance:
-    return createListed<TypeInfo_Inheritance>(offset, parent, db.inheritances);
+    return createListed<TypeInfo_Inheritance>(offset, parent, db, db.inheritances);
   case EntryKind::Member:
-    return createListed<TypeInfo_Member>(offset, parent, db.members);
+    return createListed<TypeInfo_Member>(offset, parent, db, db.members);
   case EntryKind::Namespace:
-    return new TypeInfo_Namespace(offset, parent);
+    return createIn<TypeInfo_Namespace>(db, offset, parent);
   case EntryKind::Pointer: {
-    auto *pointer = new TypeInfo_Pointer(offset, parent);
+    auto *pointer = createIn<TypeInfo_Pointer>(db, offset, parent);
     pointer->byteSize = pointerSize;
     return pointer;
   }
   case EntryKind::Structure:
     return createAggregate<TypeInfo_Structure>(offset, parent, db);
   case EntryKind::Subrange:
-    return new TypeInfo_Subrange(offset, parent);
+    return createIn<TypeInfo_Subrange>(db, offset, parent);
   case EntryKind::Subroutine:
-    return createListed<TypeInfo_Subroutine>(offset, parent, db.subroutineTypes);
+    return createListed<TypeInfo_Subroutine>(offset, parent, db, db.subroutineTypes);
   case EntryKind::Typedef:
-    return createListed<TypeInfo_Typedef>(offset, parent, db.typedefs);
+    return createListed<TypeInfo_Typedef>(offset, parent, db, db.typedefs);
   case EntryKind::Union:
     return createAggregate<TypeInfo_Union>(offset, parent, db);
   case EntryKind::Volatile:
-    return createListed<TypeInfo_Volatile>(offset, parent, db.volatileTypes);
+    return createListed<TypeInfo_Volatile>(offset, parent, db, db.volatileTypes);
   case EntryKind::Function:
-    return createListed<FunctionInfo>(offset, parent, db.functions);
+    return createListed<FunctionInfo>(offset, parent, db, db.functions);
   case EntryKind::CompileUnit:
-    return new CompileUnitInfo(offset, parent);
+    return createIn<CompileUnitInfo>(db, offset, parent);
   case EntryKind::Variable:
-    return createListed<VariableInfo>(offset, parent, db.variables);
+    return createListed<VariableInfo>(offset, parent, db, db.variables);
   case EntryKind::Plain:
     break;
   }
-  return new BasicObject(offset, parent);
+  return createIn<BasicObject>(db, offset, parent);
 }

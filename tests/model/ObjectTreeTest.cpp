@@ -1,38 +1,41 @@
 #include "model/Model.h"
+#include "model/ObjectArena.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 using namespace Model;
 
 TEST(ObjectTree, ChildCopiesDeclarationPlaceAndLineTableFromItsParent) {
   auto root = std::make_unique<BasicObject>(0, nullptr);
-  auto* unit = new CompileUnitInfo(0xc, root.get());
+  auto *unit = new CompileUnitInfo(0xc, root.get());
   unit->stmtListOffset = 0x1a4;
-  auto* structure = new TypeInfo_Structure(0x8d, unit);
+  auto *structure = new TypeInfo_Structure(0x8d, unit);
   structure->declLine = "12";
   structure->declFile = 3;
-  auto* member = new TypeInfo_Member(0x98, structure);
-  auto* deeper = new BasicObject(0x99, member);
+  auto *member = new TypeInfo_Member(0x98, structure);
+  auto *deeper = new BasicObject(0x99, member);
 
   EXPECT_EQ(member->declLine, "12");
   EXPECT_EQ(member->declFile, 3);
   EXPECT_EQ(member->stmtListOffset, 0x1a4u);
   EXPECT_EQ(deeper->stmtListOffset, 0x1a4u);
   ASSERT_EQ(root->children.size(), 1u);
-  EXPECT_EQ(root->children[0].get(), unit);
+  EXPECT_EQ(root->children.front(), unit);
   EXPECT_EQ(member->parent, structure);
-  EXPECT_EQ(structure->children[0].get(), member);
+  EXPECT_EQ(structure->children.front(), member);
 }
 
 TEST(ObjectTree, GetNameTracesOnlyRtePortSrNames) {
   BasicObject root(0, nullptr);
-  auto* port = new VariableInfo(1, &root);
+  auto *port = new VariableInfo(1, &root);
   port->name = "Rte_RtePortSR_Speed";
   for (int i = 0; i < 3; ++i)
     new BasicObject(10 + i, port);
-  auto* plain = new VariableInfo(2, &root);
+  auto *plain = new VariableInfo(2, &root);
   plain->name = "counter";
 
   testing::internal::CaptureStdout();
@@ -43,9 +46,75 @@ TEST(ObjectTree, GetNameTracesOnlyRtePortSrNames) {
 
 TEST(ObjectTree, TearsDownA100000LevelChainWithoutRecursion) {
   auto root = std::make_unique<BasicObject>(0, nullptr);
-  BasicObject* last = root.get();
+  BasicObject *last = root.get();
   for (EntryOffset i = 1; i <= 100000; ++i)
     last = new TypeInfo_Typedef(i, last);
   root.reset(); // must not overflow the stack; ASan reports any leak
   SUCCEED();
+}
+
+TEST(ObjectTree, TearsDownA100000ChildrenWideTreeWithoutRecursion) {
+  // The children are chained through their sibling links: a long sibling
+  // chain must not turn into a recursion either.
+  auto root = std::make_unique<BasicObject>(0, nullptr);
+  auto *unit = new CompileUnitInfo(1, root.get());
+  for (EntryOffset i = 2; i <= 100001; ++i)
+    new TypeInfo_Member(i, unit);
+  EXPECT_EQ(unit->children.size(), 100000u);
+  EXPECT_EQ(unit->children.back()->offset, 100001u);
+  root.reset();
+  SUCCEED();
+}
+
+namespace {
+
+/// Counts the destructor calls of its instances.
+class CountedObject final : public BasicObject {
+public:
+  CountedObject(EntryOffset offset, BasicObject *parent, int &destroyed)
+      : BasicObject(offset, parent), destroyed_(destroyed) {}
+  ~CountedObject() override { ++destroyed_; }
+
+private:
+  int &destroyed_;
+};
+
+} // namespace
+
+TEST(ObjectTree, ArenaAndHeapObjectsAreDestroyedOnceByTheirParent) {
+  int destroyed = 0;
+  ObjectArena arena;
+  {
+    BasicObject root(0, nullptr);
+    auto *unit = arena.create<CountedObject>(1, &root, destroyed);
+    new CountedObject(2, unit, destroyed); // heap memory below arena memory
+    auto *deep = arena.create<CountedObject>(3, unit, destroyed);
+    arena.create<CountedObject>(4, deep, destroyed);
+    new CountedObject(5, &root, destroyed);
+
+    std::vector<EntryOffset> order;
+    for (const BasicObject *child : unit->children)
+      order.push_back(child->offset);
+    EXPECT_EQ(order, (std::vector<EntryOffset>{2, 3}));
+    EXPECT_TRUE(unit->inArena);
+    EXPECT_FALSE(unit->children.front()->inArena);
+    EXPECT_EQ(destroyed, 0);
+  }
+  // ASan reports a heap object that was not freed or an arena object that was.
+  EXPECT_EQ(destroyed, 5);
+}
+
+TEST(ObjectTree, ArenaKeepsEveryObjectAlignedAndApart) {
+  ObjectArena arena;
+  BasicObject root(0, nullptr);
+  std::vector<const BasicObject *> objects;
+  // Enough objects to span several blocks of growing size.
+  for (EntryOffset i = 1; i <= 200000; ++i)
+    objects.push_back(i % 3 == 0 ? static_cast<BasicObject *>(arena.create<TypeInfo_Member>(i, &root))
+                                 : arena.create<BasicObject>(i, &root));
+  EXPECT_GT(arena.reservedBytes(), 200000 * sizeof(BasicObject));
+  for (std::size_t i = 0; i < objects.size(); ++i) {
+    ASSERT_EQ(reinterpret_cast<std::uintptr_t>(objects[i]) % alignof(TypeInfo_Member), 0u);
+    ASSERT_EQ(objects[i]->offset, i + 1); // no object overwrote another
+  }
 }

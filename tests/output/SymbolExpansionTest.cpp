@@ -124,11 +124,11 @@ TEST_F(SymbolExpansionTest, ArrayChildrenSeeTheRecordAfterTheLoop) {
   // ran through or stopped early at elements without leaves.
   auto *i32 = base("int", 4);
   auto *ints = array(i32, 2);
-  make<VariableInfo>(ints->children.front().get(), "odd")->type = i32;
+  make<VariableInfo>(ints->children.front(), "odd")->type = i32;
   variable("ints", 0x100, ints);
   auto *empty = structure(4);
   auto *empties = array(empty, 2);
-  make<VariableInfo>(empties->children.front().get(), "odd")->type = i32;
+  make<VariableInfo>(empties->children.front(), "odd")->type = i32;
   variable("empties", 0x200, empties);
   const std::vector<SymbolRecord> result = leaves();
   EXPECT_EQ(namesOf(result), (Names{"ints_00", "ints_01", "ints_02", "ints_02.odd", "empties_02.odd"}));

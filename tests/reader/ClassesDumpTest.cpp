@@ -15,8 +15,8 @@ namespace {
 using namespace Model;
 
 template <class T> const T *child(const BasicObject &parent, std::string_view name) {
-  for (const auto &c : parent.children)
-    if (const auto *t = as<T>(c.get()); t != nullptr && t->name == name) return t;
+  for (const BasicObject *c : parent.children)
+    if (const auto *t = as<T>(c); t != nullptr && t->name == name) return t;
   return nullptr;
 }
 
@@ -73,8 +73,8 @@ TEST_P(ClassesDump, ClassesInANamespace) {
   const auto *array = as<TypeInfo_Array>(table->type);
   ASSERT_NE(array, nullptr);
   ASSERT_EQ(array->children.size(), 2u);
-  EXPECT_EQ(array->children[0]->getSize(), 3u);
-  EXPECT_EQ(array->children[1]->getSize(), 4u);
+  EXPECT_EQ(array->children.front()->getSize(), 3u);
+  EXPECT_EQ(array->children.back()->getSize(), 4u);
   EXPECT_EQ(array->getSize(), 7u); // dimension counts are added, then times the 1-byte element
 
   const auto *gain = child<TypeInfo_Member>(*governor, "gain");

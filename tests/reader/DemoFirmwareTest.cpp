@@ -44,8 +44,8 @@ const VariableInfo &onlyLocated(const DwarfDatabase &db, const std::string &name
 }
 
 const TypeInfo_Member &member(const BasicObject &aggregate, const std::string &name) {
-  for (const auto &child : aggregate.children)
-    if (const auto *m = as<TypeInfo_Member>(child.get()); m != nullptr && m->name.view() == name) return *m;
+  for (const BasicObject *child : aggregate.children)
+    if (const auto *m = as<TypeInfo_Member>(child); m != nullptr && m->name.view() == name) return *m;
   throw std::runtime_error("no member " + name);
 }
 
@@ -169,7 +169,7 @@ TEST_P(DemoFirmware, QualifiersArraysAndStatics) {
   const auto *array = as<TypeInfo_Array>(adc.type);
   ASSERT_NE(array, nullptr);
   ASSERT_EQ(array->children.size(), 1u);
-  const auto *subrange = as<TypeInfo_Subrange>(array->children[0].get());
+  const auto *subrange = as<TypeInfo_Subrange>(array->children.front());
   ASSERT_NE(subrange, nullptr);
   EXPECT_EQ(subrange->lowerBound, 0);
   EXPECT_EQ(subrange->upperBound, 3);

@@ -4,6 +4,7 @@
 #include "model/Model.h"
 #include "model/ModelCast.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -46,8 +47,12 @@ std::string describe(const DwarfDatabase &db) {
     if (auto m = as<TypeInfo_Member>(o))
       out << " member " << m->dataMemberLocation << ' ' << m->bitSize << ' ' << m->bitOffset;
     out << '\n';
-    for (auto it = o->children.rbegin(); it != o->children.rend(); ++it)
-      pending.push_back(it->get());
+    {
+      const std::size_t at = pending.size();
+      for (Model::BasicObject *child : o->children)
+        pending.push_back(child);
+      std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(at), pending.end());
+    }
   }
   for (const auto &[offset, list] : db.statementListsByOffset) {
     out << "table " << offset;

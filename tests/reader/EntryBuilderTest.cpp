@@ -169,7 +169,7 @@ TEST(EntryBuilder, RepeatedOffsetKeepsTheFirstInTheIndex) {
   EXPECT_EQ(db->objectsByOffset.find(0x20), db->members[0]);
   EXPECT_EQ(db->members[0]->name, "one");
   EXPECT_EQ(db->members[1]->name, "two");
-  EXPECT_EQ(db->root->children[0]->children.size(), 2u);
+  EXPECT_EQ(db->root->children.front()->children.size(), 2u);
 }
 
 TEST(EntryBuilder, ChildrenInheritTheDeclarationPlaceAndLineTable) {

@@ -1,5 +1,6 @@
 #include "TestDumps.h"
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -62,8 +63,12 @@ std::vector<Model::BasicObject *> objectsNamed(const DwarfDatabase &database, st
     Model::BasicObject *object = pending.back();
     pending.pop_back();
     if (object->name == name) found.push_back(object);
-    for (auto it = object->children.rbegin(); it != object->children.rend(); ++it)
-      pending.push_back(it->get());
+    {
+      const std::size_t at = pending.size();
+      for (Model::BasicObject *child : object->children)
+        pending.push_back(child);
+      std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(at), pending.end());
+    }
   }
   return found;
 }

@@ -1,0 +1,48 @@
+#include "model/ObjectArena.h"
+
+#include <cstdint>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
+namespace Model {
+
+void *ObjectArena::allocate(std::size_t size, std::size_t alignment) {
+  auto at = reinterpret_cast<std::uintptr_t>(next_);
+  at = (at + alignment - 1) & ~(static_cast<std::uintptr_t>(alignment) - 1);
+  if (next_ == nullptr || at + size > reinterpret_cast<std::uintptr_t>(end_)) {
+    addBlock(size + alignment);
+    at = reinterpret_cast<std::uintptr_t>(next_);
+    at = (at + alignment - 1) & ~(static_cast<std::uintptr_t>(alignment) - 1);
+  }
+  next_ = reinterpret_cast<std::byte *>(at + size);
+  return reinterpret_cast<void *>(at);
+}
+
+void ObjectArena::addBlock(std::size_t atLeast) {
+  // Small dumps stay small; large ones soon get blocks of several MiB.
+  std::size_t size = nextBlockSize_;
+  while (size < atLeast)
+    size *= 2;
+  if (nextBlockSize_ < kLargestBlockSize) nextBlockSize_ *= 2;
+  const std::align_val_t alignment{size >= kHugePageSize ? kHugePageSize : kSmallBlockAlignment};
+  auto *block = static_cast<std::byte *>(::operator new(size, alignment));
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  // Only a hint: where the kernel gives no huge pages, nothing changes.
+  if (size >= kHugePageSize) madvise(block, size, MADV_HUGEPAGE);
+#endif
+  blocks_.emplace_back(block, BlockDeleter{alignment});
+  next_ = block;
+  end_ = block + size;
+  reserved_ += size;
+}
+
+void ObjectArena::release() {
+  blocks_.clear();
+  next_ = end_ = nullptr;
+  nextBlockSize_ = kFirstBlockSize;
+  reserved_ = 0;
+}
+
+} // namespace Model

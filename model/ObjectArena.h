@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <new>
+#include <utility>
+#include <vector>
+
+namespace Model {
+
+/// The memory of a database's model objects.
+///
+/// A dump of a gigabyte yields millions of small objects that all live until
+/// the end of the run. Taking them from large blocks saves the allocator's
+/// header on each (8 to 16 bytes), a call per object on the way in and on the
+/// way out, and, on Linux, most page faults: blocks of 2 MiB and more are
+/// offered to the kernel for transparent huge pages.
+///
+/// The arena only provides memory. Ownership stays with the object tree: a
+/// parent destroys its children (see `ObjectDeleter`), and the arena, which
+/// outlives the tree, releases its blocks afterwards.
+class ObjectArena {
+public:
+  ObjectArena() = default;
+  ~ObjectArena() = default;
+  ObjectArena(const ObjectArena &) = delete;
+  ObjectArena &operator=(const ObjectArena &) = delete;
+
+  /// Constructs a T in the arena and marks it as arena memory, so that its
+  /// owner destroys it without freeing it.
+  template <class T, class... Args> T *create(Args &&...args) {
+    void *memory = allocate(sizeof(T), alignof(T));
+    T *object = ::new (memory) T(std::forward<Args>(args)...);
+    object->inArena = true;
+    return object;
+  }
+
+  /// \p size bytes aligned to \p alignment (a power of two, at most 64).
+  void *allocate(std::size_t size, std::size_t alignment);
+  /// Releases every block. Only when no object in them is alive any more.
+  void release();
+  /// The bytes taken from the system so far.
+  std::size_t reservedBytes() const { return reserved_; }
+
+private:
+  static constexpr std::size_t kFirstBlockSize = std::size_t{64} << 10;
+  static constexpr std::size_t kLargestBlockSize = std::size_t{8} << 20;
+  /// Huge pages need blocks aligned to their size; small blocks need not be.
+  static constexpr std::size_t kHugePageSize = std::size_t{2} << 20;
+  static constexpr std::size_t kSmallBlockAlignment = 64;
+
+  struct BlockDeleter {
+    std::align_val_t alignment;
+    void operator()(std::byte *block) const { ::operator delete(block, alignment); }
+  };
+  void addBlock(std::size_t atLeast);
+
+  std::vector<std::unique_ptr<std::byte, BlockDeleter>> blocks_;
+  std::byte *next_ = nullptr;
+  std::byte *end_ = nullptr;
+  std::size_t nextBlockSize_ = kFirstBlockSize;
+  std::size_t reserved_ = 0;
+};
+
+} // namespace Model
