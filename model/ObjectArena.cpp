@@ -1,10 +1,8 @@
 #include "model/ObjectArena.h"
 
-#include <cstdint>
+#include "model/LargeBlocks.h"
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
+#include <cstdint>
 
 namespace Model {
 
@@ -28,10 +26,7 @@ void ObjectArena::addBlock(std::size_t atLeast) {
   if (nextBlockSize_ < kLargestBlockSize) nextBlockSize_ *= 2;
   const std::align_val_t alignment{size >= kHugePageSize ? kHugePageSize : kSmallBlockAlignment};
   auto *block = static_cast<std::byte *>(::operator new(size, alignment));
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-  // Only a hint: where the kernel gives no huge pages, nothing changes.
-  if (size >= kHugePageSize) madvise(block, size, MADV_HUGEPAGE);
-#endif
+  if (size >= kHugePageSize) adviseHugePages(block, size);
   blocks_.emplace_back(block, BlockDeleter{alignment});
   next_ = block;
   end_ = block + size;

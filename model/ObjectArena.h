@@ -45,8 +45,6 @@ public:
 private:
   static constexpr std::size_t kFirstBlockSize = std::size_t{64} << 10;
   static constexpr std::size_t kLargestBlockSize = std::size_t{8} << 20;
-  /// Huge pages need blocks aligned to their size; small blocks need not be.
-  static constexpr std::size_t kHugePageSize = std::size_t{2} << 20;
   static constexpr std::size_t kSmallBlockAlignment = 64;
 
   struct BlockDeleter {

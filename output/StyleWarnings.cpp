@@ -39,7 +39,7 @@ void DuplicateCheck::finish() {
   // Leaf numbers in the order of their names' hashes, each packed below its
   // 32-bit hash so that one sort of plain numbers brings equal names
   // together, every name in leaf order.
-  std::vector<std::uint64_t> byHash(count);
+  std::vector<std::uint64_t, Model::LargeBlockAllocator<std::uint64_t>> byHash(count);
   const std::hash<std::string_view> hash;
   for (std::uint32_t i = 0; i < count; ++i) {
     const std::uint64_t h = hash(nameOf(leaves_[i]));
@@ -50,7 +50,7 @@ void DuplicateCheck::finish() {
   const auto hashOf = [](std::uint64_t packed) { return packed >> 32; };
 
   // For every leaf whose name repeats, the number of the name's first leaf.
-  std::vector<std::uint32_t> firstLeafOfName(count, kUnique);
+  std::vector<std::uint32_t, Model::LargeBlockAllocator<std::uint32_t>> firstLeafOfName(count, kUnique);
   const auto byNameThenLeaf = [&](std::uint64_t a, std::uint64_t b) {
     const std::string_view nameA = nameOf(leaves_[leafOf(a)]);
     const std::string_view nameB = nameOf(leaves_[leafOf(b)]);

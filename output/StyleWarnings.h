@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/LargeBlocks.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <set>
@@ -49,8 +51,8 @@ private:
   }
   void report(const Leaf &repeat, std::uint32_t &firstLocation);
 
-  std::string names_;
-  std::vector<Leaf> leaves_;
+  std::basic_string<char, std::char_traits<char>, Model::LargeBlockAllocator<char>> names_;
+  std::vector<Leaf, Model::LargeBlockAllocator<Leaf>> leaves_;
   /// The places met so far; the leaves of one variable share one entry.
   std::vector<std::string> locations_;
   /// The places already reported, under any name (indexes into locations_

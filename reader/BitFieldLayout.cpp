@@ -36,7 +36,7 @@ void convertDataBitOffset(Model::TypeInfo_Member &member, bool bigEndianTarget) 
       bigEndianTarget ? dataBitOffset - 8 * location : 8 * location + unitBits - (dataBitOffset + bitSize));
 }
 
-void convertDataBitOffsets(const std::vector<Model::TypeInfo_Member *> &members, bool bigEndianTarget) {
+void convertDataBitOffsets(std::span<Model::TypeInfo_Member *const> members, bool bigEndianTarget) {
   for (Model::TypeInfo_Member *member : members)
     convertDataBitOffset(*member, bigEndianTarget);
 }

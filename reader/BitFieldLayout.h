@@ -2,7 +2,7 @@
 
 #include "model/TypeObjects.h"
 
-#include <vector>
+#include <span>
 
 /// DWARF 4 and 5 describe a bit field by DW_AT_data_bit_offset (bits from the
 /// start of the enclosing structure); DWARF 2 to 4 by a storage unit
@@ -19,6 +19,6 @@ namespace BitFieldLayout {
 void convertDataBitOffset(Model::TypeInfo_Member &member, bool bigEndianTarget);
 
 /// convertDataBitOffset() for every member.
-void convertDataBitOffsets(const std::vector<Model::TypeInfo_Member *> &members, bool bigEndianTarget);
+void convertDataBitOffsets(std::span<Model::TypeInfo_Member *const> members, bool bigEndianTarget);
 
 } // namespace BitFieldLayout

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/LargeBlocks.h"
 #include "model/Model.h"
 #include "model/ObjectArena.h"
 #include "reader/OffsetIndex.h"
@@ -10,6 +11,9 @@
 #include <string>
 #include <vector>
 
+/// A list of model objects that grows with the dump.
+template <class T> using ObjectList = std::vector<T *, Model::LargeBlockAllocator<T *>>;
+
 /// The owner of everything known about one dump: the object tree, the index
 /// from entry offset to object, the line tables, the located objects and the
 /// per-kind lists that the link pass walks.
@@ -17,13 +21,13 @@ class DwarfDatabase {
 public:
   /// Loads the dump file, parses it, links every reference. A file that
   /// cannot be opened leaves the database empty (see dumpOpened()).
-  explicit DwarfDatabase(const std::string& dumpFileName);
+  explicit DwarfDatabase(const std::string &dumpFileName);
   /// An empty database; the tests fill it through parseDumpText().
   DwarfDatabase();
   ~DwarfDatabase();
 
-  DwarfDatabase(const DwarfDatabase&) = delete;
-  DwarfDatabase& operator=(const DwarfDatabase&) = delete;
+  DwarfDatabase(const DwarfDatabase &) = delete;
+  DwarfDatabase &operator=(const DwarfDatabase &) = delete;
 
   /// Parses and links a whole dump held in memory, exactly as the file
   /// constructor does with a file's contents.
@@ -37,7 +41,7 @@ public:
   bool dumpOpened() const { return dumpOpened_; }
 
   /// The line table filed under \p stmtListOffset, or nullptr.
-  const Model::StatementList* findStatementList(std::uint32_t stmtListOffset) const;
+  const Model::StatementList *findStatementList(std::uint32_t stmtListOffset) const;
 
   /// The memory of the model objects below the root; declared before `root`
   /// so that it outlives the tree.
@@ -47,25 +51,25 @@ public:
   std::unique_ptr<Model::BasicObject> root;
   /// Entry offset -> first object created for it; the root is not entered.
   OffsetIndex objectsByOffset;
-  std::map<std::uint32_t, Model::StatementList*> statementListsByOffset;
+  std::map<std::uint32_t, Model::StatementList *> statementListsByOffset;
   std::vector<std::unique_ptr<Model::StatementList>> ownedStatementLists;
 
   // Non-owning, in dump order.
-  std::vector<Model::BasicObject*> locatedObjects;
-  std::vector<Model::TypeInfo_Array*> arrayTypes;
-  std::vector<Model::TypeInfo_Class*> classTypes;
-  std::vector<Model::TypeInfo_Const*> constTypes;
-  std::vector<Model::TypeInfo_ImportedDeclaration*> importedDeclarations;
-  std::vector<Model::TypeInfo_Inheritance*> inheritances;
-  std::vector<Model::TypeInfo_Member*> members;
-  std::vector<Model::TypeInfo_Subroutine*> subroutineTypes;
-  std::vector<Model::TypeInfo_Typedef*> typedefs;
-  std::vector<Model::TypeInfo_Volatile*> volatileTypes;
-  std::vector<Model::FunctionInfo*> functions;
-  std::vector<Model::VariableInfo*> variables;
+  ObjectList<Model::BasicObject> locatedObjects;
+  ObjectList<Model::TypeInfo_Array> arrayTypes;
+  ObjectList<Model::TypeInfo_Class> classTypes;
+  ObjectList<Model::TypeInfo_Const> constTypes;
+  ObjectList<Model::TypeInfo_ImportedDeclaration> importedDeclarations;
+  ObjectList<Model::TypeInfo_Inheritance> inheritances;
+  ObjectList<Model::TypeInfo_Member> members;
+  ObjectList<Model::TypeInfo_Subroutine> subroutineTypes;
+  ObjectList<Model::TypeInfo_Typedef> typedefs;
+  ObjectList<Model::TypeInfo_Volatile> volatileTypes;
+  ObjectList<Model::FunctionInfo> functions;
+  ObjectList<Model::VariableInfo> variables;
   /// Every structure, class and union, for completing declared classes from
   /// their definitions after the link pass.
-  std::vector<Model::BasicObject*> aggregateTypes;
+  ObjectList<Model::BasicObject> aggregateTypes;
 
   /// The single pass over the dump's lines that builds the model objects and
   /// the line tables.

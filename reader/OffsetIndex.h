@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/LargeBlocks.h"
+
 #include "model/BasicObject.h"
 
 #include <cstdint>
@@ -12,9 +14,9 @@
 class OffsetIndex {
 public:
   /// Enters \p object under \p offset unless the key is already present.
-  void insert(Model::EntryOffset offset, Model::BasicObject* object);
+  void insert(Model::EntryOffset offset, Model::BasicObject *object);
   /// The object under \p offset, or nullptr.
-  Model::BasicObject* find(Model::EntryOffset offset) const;
+  Model::BasicObject *find(Model::EntryOffset offset) const;
   std::size_t size() const;
   bool empty() const { return size() == 0; }
   void clear();
@@ -22,6 +24,7 @@ public:
 private:
   void settle() const;
 
-  mutable std::vector<std::pair<Model::EntryOffset, Model::BasicObject*>> entries_;
+  using Entry = std::pair<Model::EntryOffset, Model::BasicObject *>;
+  mutable std::vector<Entry, Model::LargeBlockAllocator<Entry>> entries_;
   mutable bool sorted_ = true;
 };

@@ -77,7 +77,7 @@ TEST(AttributeValues, Locations) {
        "    <21>   DW_AT_location    : 5 byte block: 3 0 4 0 0 \t(DW_OP_addr: 400)\n",
        [](const Parsed &p) {
          EXPECT_EQ(entryAs<VariableInfo>(p).address, 0x400u);
-         EXPECT_EQ(p.db->locatedObjects, std::vector<BasicObject *>{p.entry});
+         EXPECT_EQ(p.db->locatedObjects, ObjectList<BasicObject>{p.entry});
        }},
       {"address plus constant", "DW_TAG_variable",
        "    <21>   DW_AT_location    : 7 byte block: 3 0 4 0 0 23 10 \t(DW_OP_addr: 400; DW_OP_plus_uconst: "
@@ -112,7 +112,7 @@ TEST(AttributeValues, Locations) {
        [](const Parsed &p) { EXPECT_TRUE(p.db->locatedObjects.empty()); }},
       {"address of any class is located", "DW_TAG_lexical_block",
        "    <21>   DW_AT_location    : 5 byte block: 3 0 4 0 0 \t(DW_OP_addr: 400)\n",
-       [](const Parsed &p) { EXPECT_EQ(p.db->locatedObjects, std::vector<BasicObject *>{p.entry}); }},
+       [](const Parsed &p) { EXPECT_EQ(p.db->locatedObjects, ObjectList<BasicObject>{p.entry}); }},
       {"located once per location line", "DW_TAG_variable",
        "    <21>   DW_AT_location    : 5 byte block: \t(DW_OP_addr: 400)\n"
        "    <22>   DW_AT_location    : 5 byte block: \t(DW_OP_addr: 800)\n",

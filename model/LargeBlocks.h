@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstddef>
+#include <new>
+
+namespace Model {
+
+/// Blocks of this size and larger are offered to the kernel for transparent
+/// huge pages; a huge page needs a block aligned to its size.
+inline constexpr std::size_t kHugePageSize = std::size_t{2} << 20;
+
+/// Hints that \p block (aligned to kHugePageSize) may be backed by huge
+/// pages: one page fault instead of 512 for each 2 MiB touched. A no-op where
+/// the system has no such hint.
+void adviseHugePages(void *block, std::size_t size) noexcept;
+
+/// The allocator for the few containers that grow with the dump (the offset
+/// index, the per-kind lists, the names of the leaves): small requests go to
+/// the ordinary heap, large ones get huge-page-aligned blocks.
+template <class T> struct LargeBlockAllocator {
+  using value_type = T;
+
+  LargeBlockAllocator() = default;
+  template <class U> LargeBlockAllocator(const LargeBlockAllocator<U> &) noexcept {} // NOLINT
+
+  T *allocate(std::size_t n) {
+    const std::size_t bytes = n * sizeof(T);
+    if (bytes < kHugePageSize) return static_cast<T *>(::operator new(bytes));
+    void *block = ::operator new (bytes, std::align_val_t{kHugePageSize});
+    adviseHugePages(block, bytes);
+    return static_cast<T *>(block);
+  }
+  void deallocate(T *p, std::size_t n) noexcept {
+    if (n * sizeof(T) < kHugePageSize)
+      ::operator delete(p);
+    else
+      ::operator delete (p, std::align_val_t{kHugePageSize});
+  }
+
+  template <class U> bool operator==(const LargeBlockAllocator<U> &) const noexcept { return true; }
+};
+
+} // namespace Model
