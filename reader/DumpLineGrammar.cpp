@@ -8,6 +8,7 @@
 #include "reader/DumpLineGrammar.h"
 
 #include "reader/CharacterClasses.h"
+#include "reader/WordScan.h"
 
 #include <cstring>
 
@@ -25,12 +26,16 @@ inline constexpr auto isSpaceChar = [](char c) { return c == ' '; };
 inline constexpr auto isBlank = [](char c) { return CharacterClasses::isBlank(c); };
 inline constexpr auto isSpace = [](char c) { return CharacterClasses::isSpace(c); };
 
-/// True when \p text can be matched by ".*": no line terminator in it. A
-/// plain loop: the texts are mostly a few dozen characters, too short for two
-/// memchr calls to pay.
+/// True when \p text can be matched by ".*": no line terminator in it. Both
+/// terminators are control characters, and a word without any is passed in
+/// one step.
 bool anyChars(Text text) {
-  for (const char c : text)
-    if (c == '\n' || c == '\r') return false;
+  const char *p = text.data();
+  const char *const end = p + text.size();
+  while ((p = WordScan::findBelow(p, end, '\r' + 1)) != end) {
+    if (*p == '\n' || *p == '\r') return false;
+    ++p;
+  }
   return true;
 }
 
@@ -43,13 +48,15 @@ struct ValueScan {
 
 ValueScan scanValue(Text value) {
   std::size_t lastTab = Text::npos;
-  for (std::size_t i = 0; i < value.size(); ++i) {
-    const auto c = static_cast<unsigned char>(value[i]);
-    if (c > '\r') continue;
-    if (c == '\t')
-      lastTab = i;
-    else if (c == '\n' || c == '\r')
+  const char *p = value.data();
+  const char *const end = p + value.size();
+  // Tab, line feed and carriage return are all below '\r' + 1.
+  while ((p = WordScan::findBelow(p, end, '\r' + 1)) != end) {
+    if (*p == '\t')
+      lastTab = static_cast<std::size_t>(p - value.data());
+    else if (*p == '\n' || *p == '\r')
       return {false, Text::npos};
+    ++p;
   }
   return {true, lastTab};
 }
@@ -71,6 +78,19 @@ public:
     const char *start = pos_;
     while (pos_ != end_ && isIn(*pos_))
       ++pos_;
+    return pos_ != start;
+  }
+  /// One or more characters \p c, passed a word at a time.
+  bool someOf(char c) {
+    const char *start = pos_;
+    pos_ = WordScan::skipRun(pos_, end_, c);
+    return pos_ != start;
+  }
+  /// One or more characters other than \p a and \p b, passed a word at a
+  /// time.
+  bool someExcept(char a, char b) {
+    const char *start = pos_;
+    pos_ = WordScan::findEither(pos_, end_, a, b);
     return pos_ != start;
   }
   /// Zero or more characters of \p isIn.
@@ -122,14 +142,16 @@ bool blanksThenExactly(Text text, Text word) {
 /// to its front, which cannot turn a failure into a match.
 std::size_t matchAttributeStart(Text text, Match &match) {
   Scanner s(text);
-  if (!s.some(isSpaceChar) || !s.literal('<') || !s.someGroup(isXdigit, match.group[1]) || !s.literal('>') ||
-      !s.some(isSpaceChar))
+  if (!s.someOf(' ') || !s.literal('<') || !s.someGroup(isXdigit, match.group[1]) || !s.literal('>') ||
+      !s.someOf(' '))
     return Text::npos;
   const std::size_t nameStart = s.position();
-  if (!s.literal("DW_AT_") || !s.some([](char c) { return c != ' ' && c != ':'; })) return Text::npos;
+  if (!s.literal("DW_AT_") || !s.someExcept(' ', ':')) return Text::npos;
   match.group[2] = s.from(nameStart);
   const std::size_t runStart = s.position();
-  s.any([](char c) { return c == ' ' || c == ':'; });
+  // Mostly the blanks that pad the name to its column, then ": ".
+  while (s.someOf(' ') || s.literal(':')) {
+  }
   for (std::size_t split = s.position(); split-- > runStart + 1;)
     if (text[split] == ' ') return split + 1;
   return Text::npos;
@@ -165,11 +187,10 @@ std::size_t lastFileFormatWord(Text text, std::size_t limit) {
 
 bool matchEntryHeader(Text text, Match &m) {
   Scanner s(text);
-  if (!s.some(isSpaceChar) || !s.literal('<') || !s.someGroup(isXdigit, m.group[1]) || !s.literal('>') ||
+  if (!s.someOf(' ') || !s.literal('<') || !s.someGroup(isXdigit, m.group[1]) || !s.literal('>') ||
       !s.literal('<') || !s.someGroup(isXdigit, m.group[2]) || !s.literal('>') || !s.literal(':') ||
-      !s.some(isSpaceChar) || !s.literal("Abbrev") || !s.some(isSpaceChar) || !s.literal("Number") ||
-      !s.literal(':') || !s.some(isSpaceChar) || !s.someGroup(isDigit, m.group[3]) || !s.some(isSpaceChar) ||
-      !s.literal('('))
+      !s.someOf(' ') || !s.literal("Abbrev") || !s.someOf(' ') || !s.literal("Number") || !s.literal(':') ||
+      !s.someOf(' ') || !s.someGroup(isDigit, m.group[3]) || !s.someOf(' ') || !s.literal('('))
     return false;
   // "(DW_TAG_.*)[)]$": the tag runs up to the closing parenthesis that ends
   // the line.

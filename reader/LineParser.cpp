@@ -5,6 +5,7 @@
 #include "reader/CharacterClasses.h"
 #include "reader/DumpLineGrammar.h"
 #include "reader/NumberConversion.h"
+#include "reader/WordScan.h"
 
 #include <optional>
 
@@ -27,7 +28,9 @@ DwarfDatabase::LineParser::LineParser(DwarfDatabase &database)
 
 void DwarfDatabase::LineParser::parseLine(std::string_view line) {
   using namespace DumpLineGrammar;
-  std::size_t leading = 0;
+  // Most lines are indented by blanks only; a tab among them is rare.
+  std::size_t leading =
+      static_cast<std::size_t>(WordScan::skipRun(line.data(), line.data() + line.size(), ' ') - line.data());
   bool onlySpaces = true;
   while (leading < line.size() && (line[leading] == ' ' || line[leading] == '\t')) {
     onlySpaces = onlySpaces && line[leading] == ' ';
