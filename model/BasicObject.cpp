@@ -21,7 +21,8 @@ std::size_t ChildList::size() const {
   return count;
 }
 
-BasicObject::BasicObject(EntryOffset offset, BasicObject *parent) : offset(offset), parent(parent) {
+BasicObject::BasicObject(EntryOffset offset, BasicObject *parent, ObjectKind kind)
+    : offset(offset), parent(parent), kind(kind) {
   if (parent != nullptr) {
     declLine = parent->declLine;
     declFile = parent->declFile;
@@ -59,9 +60,11 @@ void BasicObject::addChild(BasicObject *child) {
   children.last_ = child;
 }
 
-std::string BasicObject::getName() const {
-  std::string result(name.view());
-  if (result.find(ConsoleTexts::kRtePortSrMarker) != std::string::npos) {
+std::string BasicObject::getName() const { return std::string(tracedName()); }
+
+std::string_view BasicObject::tracedName() const {
+  const std::string_view result = name.view();
+  if (result.find(ConsoleTexts::kRtePortSrMarker) != std::string_view::npos) {
     std::cout << ConsoleTexts::kGetNameTrace << result << '\n' << std::flush;
     std::cout << ConsoleTexts::kChildrenSizeTrace << children.size() << '\n' << std::flush;
   }

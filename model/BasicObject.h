@@ -16,6 +16,32 @@ using EntryOffset = std::uint32_t;
 
 class BasicObject;
 
+/// The concrete class of a model object, stored in the object so that the
+/// type tests of the later phases (millions of them) cost one comparison.
+enum class ObjectKind : std::uint8_t {
+  Plain, ///< a BasicObject itself, or a class the model does not name
+  TypeInfo_Array,
+  TypeInfo_Base,
+  TypeInfo_Class,
+  TypeInfo_Const,
+  TypeInfo_Enumeration,
+  TypeInfo_Enumerator,
+  TypeInfo_ImportedDeclaration,
+  TypeInfo_Inheritance,
+  TypeInfo_Member,
+  TypeInfo_Namespace,
+  TypeInfo_Pointer,
+  TypeInfo_Structure,
+  TypeInfo_Subrange,
+  TypeInfo_Subroutine,
+  TypeInfo_Typedef,
+  TypeInfo_Union,
+  TypeInfo_Volatile,
+  CompileUnitInfo,
+  VariableInfo,
+  FunctionInfo
+};
+
 /// Destroys a model object and frees its memory unless an `ObjectArena` holds
 /// that memory.
 struct ObjectDeleter {
@@ -82,7 +108,7 @@ public:
   /// Copies `declLine`, `declFile` and `stmtListOffset` from \p parent and
   /// hands the new object to the parent's `addChild`, which takes ownership.
   /// The root is constructed without a parent and is owned by the database.
-  BasicObject(EntryOffset offset, BasicObject *parent);
+  BasicObject(EntryOffset offset, BasicObject *parent) : BasicObject(offset, parent, ObjectKind::Plain) {}
   /// Destroys the whole subtree without recursing once per level or per
   /// sibling, so a dump nested 100 000 levels deep tears down in constant
   /// stack.
@@ -99,6 +125,8 @@ public:
 
   /// A copy of `name`; names containing "RtePortSR" leave a trace on stdout.
   std::string getName() const;
+  /// `name` with the same trace as getName(), without the copy.
+  std::string_view tracedName() const;
 
   /// The child added after this one to the same parent, or nullptr.
   BasicObject *nextSibling() const { return nextSibling_.get(); }
@@ -116,7 +144,13 @@ public:
   mutable bool sizeInProgress = false;
   /// Set by the `ObjectArena` that holds the object's memory.
   bool inArena = false;
+  /// The concrete model class, set by its constructor.
+  const ObjectKind kind;
   ChildList children;
+
+protected:
+  /// For the model classes, which name their kind.
+  BasicObject(EntryOffset offset, BasicObject *parent, ObjectKind kind);
 
 private:
   friend class ChildList;
