@@ -27,14 +27,14 @@ enum class Rule {
 struct SizeRule {
   Rule rule;
   std::uint32_t stored;
-  const BasicObject* next;
+  const BasicObject *next;
 };
 
 SizeRule stored(std::int32_t value) { return {Rule::Stored, static_cast<std::uint32_t>(value), nullptr}; }
-SizeRule follow(const BasicObject* next) { return {Rule::FollowType, 0, next}; }
+SizeRule follow(const BasicObject *next) { return {Rule::FollowType, 0, next}; }
 
-SizeRule ruleFor(const BasicObject& o) {
-  const BasicObject* p = &o;
+SizeRule ruleFor(const BasicObject &o) {
+  const BasicObject *p = &o;
   if (auto t = as<TypeInfo_Typedef>(p)) return follow(t->type);
   if (auto t = as<TypeInfo_Base>(p)) return stored(t->byteSize);
   if (auto t = as<TypeInfo_Member>(p)) return t->bitSize != 0 ? stored(t->byteSize) : follow(t->type);
@@ -48,7 +48,8 @@ SizeRule ruleFor(const BasicObject& o) {
   if (auto t = as<TypeInfo_Array>(p)) return {Rule::SumTimesElement, 0, t->type};
   if (auto t = as<TypeInfo_Subrange>(p))
     return {Rule::Stored,
-            static_cast<std::uint32_t>(t->upperBound) - static_cast<std::uint32_t>(t->lowerBound) + 1u, nullptr};
+            static_cast<std::uint32_t>(t->upperBound) - static_cast<std::uint32_t>(t->lowerBound) + 1u,
+            nullptr};
   if (auto t = as<VariableInfo>(p)) return follow(t->type);
   if (auto t = as<TypeInfo_ImportedDeclaration>(p)) return follow(t->type);
   if (auto t = as<TypeInfo_Inheritance>(p)) return follow(t->type);
@@ -61,21 +62,28 @@ SizeRule ruleFor(const BasicObject& o) {
 enum class Awaiting { Nothing, Child, Followed, Element };
 
 struct Frame {
-  const BasicObject* object;
+  const BasicObject *object;
   SizeRule rule;
   /// The child to size next; set when the frame is pushed.
-  const BasicObject* nextChild = nullptr;
+  const BasicObject *nextChild = nullptr;
   std::uint32_t value = 0;
   bool referenceAsked = false;
   Awaiting awaiting = Awaiting::Nothing;
 };
 
-void deliver(Frame& frame, std::uint32_t size) {
+void deliver(Frame &frame, std::uint32_t size) {
   switch (frame.awaiting) {
-  case Awaiting::Child: frame.value += size; break;
-  case Awaiting::Followed: frame.value = size; break;
-  case Awaiting::Element: frame.value *= size; break;
-  case Awaiting::Nothing: break;
+  case Awaiting::Child:
+    frame.value += size;
+    break;
+  case Awaiting::Followed:
+    frame.value = size;
+    break;
+  case Awaiting::Element:
+    frame.value *= size;
+    break;
+  case Awaiting::Nothing:
+    break;
   }
   frame.awaiting = Awaiting::Nothing;
 }
@@ -83,17 +91,16 @@ void deliver(Frame& frame, std::uint32_t size) {
 class SizeEvaluator {
 public:
   ~SizeEvaluator() {
-    for (const Frame& f : stack_)
+    for (const Frame &f : stack_)
       f.object->sizeInProgress = false;
   }
 
-  std::uint32_t run(const BasicObject& start) {
+  std::uint32_t run(const BasicObject &start) {
     std::uint32_t immediate = 0;
-    if (!enter(&start, immediate))
-      return immediate;
+    if (!enter(&start, immediate)) return immediate;
     for (;;) {
-      Frame& f = stack_.back();
-      const BasicObject* sub = nullptr;
+      Frame &f = stack_.back();
+      const BasicObject *sub = nullptr;
       if (f.rule.rule == Rule::FollowType && !f.referenceAsked) {
         f.referenceAsked = true;
         f.awaiting = Awaiting::Followed;
@@ -110,23 +117,20 @@ public:
         const std::uint32_t done = f.value;
         f.object->sizeInProgress = false;
         stack_.pop_back();
-        if (stack_.empty())
-          return done;
+        if (stack_.empty()) return done;
         deliver(stack_.back(), done);
         continue;
       }
-      if (!enter(sub, immediate))
-        deliver(stack_.back(), immediate);
+      if (!enter(sub, immediate)) deliver(stack_.back(), immediate);
     }
   }
 
 private:
   /// Starts sizing \p object: answers at once (returning false) when the size
   /// needs no further step, otherwise pushes a frame.
-  bool enter(const BasicObject* object, std::uint32_t& immediate) {
+  bool enter(const BasicObject *object, std::uint32_t &immediate) {
     immediate = 0;
-    if (object == nullptr || object->sizeInProgress)
-      return false;
+    if (object == nullptr || object->sizeInProgress) return false;
     const SizeRule rule = ruleFor(*object);
     if (rule.rule == Rule::Stored) {
       immediate = rule.stored;
@@ -142,6 +146,19 @@ private:
 
 } // namespace
 
-std::uint32_t BasicObject::getSize() const { return SizeEvaluator().run(*this); }
+std::uint32_t BasicObject::getSize() const {
+  // Most sizes are stored on the object or one reference away (a member, a
+  // typedef of a base type); those need no evaluation stack.
+  const SizeRule rule = ruleFor(*this);
+  if (rule.rule == Rule::Stored) return rule.stored;
+  if (rule.rule == Rule::FollowType) {
+    if (rule.next == nullptr) return 0;
+    if (rule.next != this) {
+      const SizeRule next = ruleFor(*rule.next);
+      if (next.rule == Rule::Stored) return next.stored;
+    }
+  }
+  return SizeEvaluator().run(*this);
+}
 
 } // namespace Model

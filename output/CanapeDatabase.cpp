@@ -21,9 +21,9 @@ void appendCanapeLine(std::string &out, std::uint32_t address, const LeafClassif
   out.append(kCanapeNameOpen);
   const std::size_t nameStart = out.size();
   out.append(leaf.outputName);
-  for (std::size_t i = nameStart; i < out.size(); ++i)
+  for (char *c = out.data() + nameStart, *end = out.data() + out.size(); c != end; ++c)
     for (const char replaced : kCanapeReplacedChars)
-      if (out[i] == replaced) out[i] = kCanapeReplacement;
+      if (*c == replaced) *c = kCanapeReplacement;
   out.append(kCanapeNameClose);
   const std::size_t fieldLength = out.size() - fieldStart;
   if (fieldLength < kCanapeNameFieldWidth) out.append(kCanapeNameFieldWidth - fieldLength, ' ');

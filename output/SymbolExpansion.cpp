@@ -386,7 +386,7 @@ void Expander::expandChildren(const BasicObject &object, const Cursor &cursor, b
 void Expander::appendName(Cursor &cursor, std::string_view separator, const BasicObject &object) {
   name_.resize(cursor.nameLength);
   name_.append(separator);
-  name_.append(object.getName());
+  name_.append(object.tracedName());
   cursor.nameLength = name_.size();
 }
 
