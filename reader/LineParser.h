@@ -2,6 +2,7 @@
 
 #include "reader/DwarfDatabase.h"
 #include "reader/EntryBuilder.h"
+#include "reader/LineShape.h"
 #include "reader/LineTableReader.h"
 
 #include <cstdint>
@@ -20,6 +21,8 @@ public:
   explicit LineParser(DwarfDatabase &database);
 
   void parseLine(std::string_view line);
+  /// The same, with the line's shape worked out beforehand.
+  void parseShapedLine(std::string_view line, const LineShape &shape);
 
   /// True when the dump's file-format line names a big-endian format
   /// (elf32-bigarm); decides the layout of DWARF 4/5 bit fields.
@@ -28,7 +31,6 @@ public:
   const CurrentEntry &currentEntry() const { return current_; }
 
 private:
-  bool takeAttributeLine(std::string_view line);
   void takeFileFormatLine(std::string_view line);
 
   DwarfDatabase &database_;
