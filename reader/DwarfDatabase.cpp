@@ -5,19 +5,19 @@
 #include "reader/DeclarationResolution.h"
 #include "reader/DumpLineReader.h"
 #include "reader/LineParser.h"
+#include "reader/ShapedLineBatches.h"
 
 #include <cstdio>
 
 namespace {
 
-/// Runs the whole construction over the lines of \p reader: the parse, the
-/// link pass, the turn from declared classes to their definitions, then the
-/// layout of DWARF 4/5 bit fields (which needs the members' types linked).
-void build(DwarfDatabase &database, DumpLineReader &reader) {
+/// Runs the whole construction: the parse (\p parseAll hands every line to
+/// the parser), the link pass, the turn from declared classes to their
+/// definitions, then the layout of DWARF 4/5 bit fields (which needs the
+/// members' types linked).
+template <class ParseAll> void build(DwarfDatabase &database, ParseAll parseAll) {
   DwarfDatabase::LineParser parser(database);
-  std::string_view line;
-  while (reader.next(line))
-    parser.parseLine(line);
+  parseAll(parser);
   database.linkReferences();
   DeclarationResolution::resolveDeclaredAggregates(database);
   BitFieldLayout::convertDataBitOffsets(database.members, parser.bigEndianTarget());
@@ -33,8 +33,13 @@ DwarfDatabase::DwarfDatabase(const std::string &dumpFileName) {
   std::FILE *file = std::fopen(dumpFileName.c_str(), "rb");
   if (file == nullptr) return;
   dumpOpened_ = true;
-  DumpLineReader reader(file);
-  build(*this, reader);
+  build(*this, [file](LineParser &parser) {
+    // A second thread reads and shapes the lines ahead of the parse.
+    ShapedLineBatches batches(file);
+    while (const ShapedLineBatches::Batch *batch = batches.next())
+      for (const ShapedLineBatches::Line &line : batch->lines)
+        parser.parseShapedLine(line.text, line.shape);
+  });
   std::fclose(file);
 }
 
@@ -69,8 +74,12 @@ void DwarfDatabase::parseDumpText(std::string_view dumpText) {
     arena.release();
   }
   dumpOpened_ = true;
-  DumpLineReader reader(dumpText);
-  build(*this, reader);
+  build(*this, [dumpText](LineParser &parser) {
+    DumpLineReader reader(dumpText);
+    std::string_view line;
+    while (reader.next(line))
+      parser.parseLine(line);
+  });
 }
 
 bool DwarfDatabase::isLittleEndian() { return ByteOrderFlag::isLittleEndian(); }
