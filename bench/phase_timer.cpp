@@ -5,7 +5,8 @@
 ///
 ///   read      splitting the dump into lines alone (DumpLineReader), a
 ///             separate pass that shows what the parse adds to plain reading
-///   parse     load and parse: every line through DwarfDatabase::LineParser
+///   parse     load and parse: every line read and shaped on a second thread
+///             and parsed by DwarfDatabase::LineParser, as the database does
 ///   link      linkReferences() and the layout of DWARF 4/5 bit fields
 ///   write     writeSymbolFiles into <output-directory>
 ///   teardown  destroying the database
@@ -17,9 +18,11 @@
 
 #include "output/SymbolFiles.h"
 #include "reader/BitFieldLayout.h"
+#include "reader/DeclarationResolution.h"
 #include "reader/DumpLineReader.h"
 #include "reader/DwarfDatabase.h"
 #include "reader/LineParser.h"
+#include "reader/ShapedLineBatches.h"
 
 #include <chrono>
 #include <cstdint>
@@ -84,11 +87,15 @@ int main(int argc, char **argv) {
   {
     std::FILE *file = std::fopen(dump.c_str(), "rb");
     if (file == nullptr) return 1;
-    DumpLineReader reader(file);
+    // As the database's constructor does: lines read and shaped on a second
+    // thread, parsed on this one.
     DwarfDatabase::LineParser parser(*database);
-    std::string_view line;
-    while (reader.next(line))
-      parser.parseLine(line);
+    {
+      ShapedLineBatches batches(file);
+      while (const ShapedLineBatches::Batch *batch = batches.next())
+        for (const ShapedLineBatches::Line &line : batch->lines)
+          parser.parseShapedLine(line.text, line.shape);
+    }
     bigEndianTarget = parser.bigEndianTarget();
     std::fclose(file);
   }
@@ -97,6 +104,7 @@ int main(int argc, char **argv) {
 
   start = Clock::now();
   database->linkReferences();
+  DeclarationResolution::resolveDeclaredAggregates(*database);
   BitFieldLayout::convertDataBitOffsets(database->members, bigEndianTarget);
   const double linkSeconds = secondsSince(start);
 
