@@ -17,12 +17,18 @@ template <class Integer> void appendDecimal(std::string &out, Integer value) {
   out.append(digits, end);
 }
 
-/// Appends \p value as eight lowercase hexadecimal digits, zero-padded.
-inline void appendHex8(std::string &out, std::uint32_t value) {
+/// Writes \p value as eight lowercase hexadecimal digits, zero-padded, to
+/// the eight characters at \p text.
+inline void writeHex8(char *text, std::uint32_t value) {
   constexpr char kDigits[] = "0123456789abcdef";
-  char text[8];
   for (int i = 7; i >= 0; --i, value >>= 4)
     text[i] = kDigits[value & 0xfu];
+}
+
+/// Appends \p value as eight lowercase hexadecimal digits, zero-padded.
+inline void appendHex8(std::string &out, std::uint32_t value) {
+  char text[8];
+  writeHex8(text, value);
   out.append(text, sizeof text);
 }
 
