@@ -7,9 +7,15 @@
 #include "reader/LineParser.h"
 #include "reader/ShapedLineBatches.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 namespace {
+
+/// Dumps from this size on are read and shaped on a second thread.
+constexpr std::uintmax_t kSecondThreadFrom = std::uintmax_t{16} << 20;
 
 /// Runs the whole construction: the parse (\p parseAll hands every line to
 /// the parser), the link pass, the turn from declared classes to their
@@ -33,13 +39,27 @@ DwarfDatabase::DwarfDatabase(const std::string &dumpFileName) {
   std::FILE *file = std::fopen(dumpFileName.c_str(), "rb");
   if (file == nullptr) return;
   dumpOpened_ = true;
-  build(*this, [file](LineParser &parser) {
-    // A second thread reads and shapes the lines ahead of the parse.
-    ShapedLineBatches batches(file);
-    while (const ShapedLineBatches::Batch *batch = batches.next())
-      for (const ShapedLineBatches::Line &line : batch->lines)
-        parser.parseShapedLine(line.text, line.shape);
-  });
+  // A second thread pays off only where there is much to read: handing a
+  // batch over costs a wake-up, which on a busy machine can take longer than
+  // parsing a small dump.
+  std::error_code sizeUnknown;
+  const std::uintmax_t size = std::filesystem::file_size(dumpFileName, sizeUnknown);
+  if (!sizeUnknown && size < kSecondThreadFrom) {
+    build(*this, [file](LineParser &parser) {
+      DumpLineReader reader(file);
+      std::string_view line;
+      while (reader.next(line))
+        parser.parseLine(line);
+    });
+  } else {
+    build(*this, [file](LineParser &parser) {
+      // The second thread reads and shapes the lines ahead of the parse.
+      ShapedLineBatches batches(file);
+      while (const ShapedLineBatches::Batch *batch = batches.next())
+        for (const ShapedLineBatches::Line &line : batch->lines)
+          parser.parseShapedLine(line.text, line.shape);
+    });
+  }
   std::fclose(file);
 }
 

@@ -25,7 +25,7 @@
 /// a line feed is a line too.
 class ShapedLineBatches {
 public:
-  static constexpr std::size_t kChunkSize = std::size_t{256} << 10;
+  static constexpr std::size_t kChunkSize = std::size_t{1} << 20;
 
   struct Line {
     std::string_view text;
@@ -54,7 +54,7 @@ public:
 
 private:
   /// Batches in flight: one being read, one being parsed, one ready.
-  static constexpr std::size_t kBatchCount = 3;
+  static constexpr std::size_t kBatchCount = 4;
 
   void run();
   /// Fills \p batch with the next chunk's lines; false when the file gave
