@@ -132,6 +132,32 @@ TEST(DwarfDatabase, RealDumpWithWindowsLineEnds) {
   EXPECT_GT(expected.size(), 10000u);
 }
 
+TEST(DwarfDatabase, LargeDumpReadOnASecondThreadParsesLikeText) {
+  // From 16 MiB on, the lines are read and shaped on a second thread. Real
+  // dumps of every DWARF version, one after the other (offsets repeat, the
+  // first object of an offset stays), with CR LF in one copy and no line
+  // feed at the very end.
+  std::string dump;
+  for (int copy = 0; dump.size() < (std::size_t{17} << 20); ++copy)
+    for (const char *variant : {"dwarf2-O0", "dwarf4-Os", "dwarf5-O0"}) {
+      const std::string path = TestDumps::demoDump(variant);
+      REQUIRE_DUMP(path);
+      const std::string text = TestDumps::readFile(path);
+      if (copy == 1)
+        for (const char c : text)
+          dump += c == '\n' ? std::string("\r\n") : std::string(1, c);
+      else
+        dump += text;
+    }
+  dump.pop_back();
+  TempFile file(dump);
+  DwarfDatabase fromFile(file.path());
+  const auto fromText = TestDumps::parse(dump);
+  const std::string expected = describe(*fromText);
+  EXPECT_EQ(describe(fromFile), expected);
+  EXPECT_GT(fromFile.locatedObjects.size(), 100u);
+}
+
 TEST(DwarfDatabase, FileFormatEndingInLittleSetsTheByteOrderFlag) {
   TestDumps::parse("x.elf:     file format elf32-littlearm\n");
   EXPECT_FALSE(DwarfDatabase::isLittleEndian());
