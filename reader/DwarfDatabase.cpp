@@ -32,9 +32,12 @@ DwarfDatabase::DwarfDatabase(const std::string &dumpFileName) {
   // itself, the same on every platform.
   std::FILE *file = std::fopen(dumpFileName.c_str(), "rb");
   if (file == nullptr) return;
-  dumpOpened_ = true;
   DumpLineReader reader(file);
   build(*this, reader);
+  // A path that opens but cannot be read (a directory, an I/O error part way
+  // through) ends the reading like the end of the file would: only the error
+  // flag tells them apart. Such a dump counts as not opened.
+  dumpOpened_ = std::ferror(file) == 0;
   std::fclose(file);
 }
 

@@ -32,7 +32,7 @@ public:
   /// name ends in "little" and never cleared.
   static bool isLittleEndian();
 
-  /// False when the dump file could not be opened.
+  /// False when the dump file could not be opened or read to its end.
   bool dumpOpened() const { return dumpOpened_; }
 
   /// The line table filed under \p stmtListOffset, or nullptr.
