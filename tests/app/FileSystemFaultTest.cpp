@@ -168,6 +168,20 @@ TEST_F(FileSystemFaultTest, EmptyDumpGivesEmptyFilesAndLeavesAnEarlierLogAlone) 
   EXPECT_TRUE(strayFiles(work()).empty());
 }
 
+TEST_F(FileSystemFaultTest, DumpWithCarriageReturnsAloneIsOneLongLineAndACleanRun) {
+  // A line ends at a line feed only: a dump whose lines end in carriage
+  // returns alone is one line that matches nothing.
+  std::string crOnly = readFile(kStaticsDump);
+  std::replace(crOnly.begin(), crOnly.end(), '\n', '\r');
+  writeFile(work() / "app_ObjDump.txt", crOnly);
+
+  EXPECT_EQ(run((work() / "app.txt").string()), 0) << console_;
+  EXPECT_EQ(readFile(work() / "app_Vrx.m51"), "");
+  EXPECT_EQ(readFile(work() / "app_CANape.db"),
+            "VERSION 104 COMMENT \"CANAPE DB\"\r\nGROUP 'QX_Signals' : \"\"\r\n['QX_Signals']\r\n");
+  EXPECT_FALSE(fs::exists(work() / "app_Vrx.m51_StyleWarnings.log"));
+}
+
 // ---- Output paths -------------------------------------------------------------
 
 struct DirectoryInTheWayCase {
