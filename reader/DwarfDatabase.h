@@ -15,7 +15,8 @@
 class DwarfDatabase {
 public:
   /// Loads the dump file, parses it, links every reference. A file that
-  /// cannot be opened leaves the database empty (see dumpOpened()).
+  /// cannot be opened leaves the database empty; one that cannot be read to
+  /// its end holds what was read before the error. dumpOpened() tells both.
   explicit DwarfDatabase(const std::string& dumpFileName);
   /// An empty database; the tests fill it through parseDumpText().
   DwarfDatabase();
