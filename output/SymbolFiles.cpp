@@ -1,11 +1,13 @@
 // The output pass: one walk over the leaves records a compact entry per
-// written leaf; the files are made from these entries and written at the end.
+// written leaf; the files are made from these entries at the end and handed,
+// chunk by chunk, to the files on disk or to texts in memory.
 #include "output/SymbolFiles.h"
 
 #include "app/ConsoleTexts.h"
 #include "output/CanapeDatabase.h"
 #include "output/FileTexts.h"
 #include "output/M51Map.h"
+#include "output/ReplacementFile.h"
 #include "output/StyleWarnings.h"
 #include "output/SymbolExpansion.h"
 #include "output/TypeClassification.h"
@@ -13,7 +15,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <fstream>
 #include <iostream>
 #include <string_view>
 #include <vector>
@@ -73,69 +74,138 @@ private:
   LeafClassification classification_;
 };
 
-/// Lines are made into a buffer of this size, which is written whenever it
-/// is full.
+/// Lines are made into a buffer of this size, which is handed on whenever
+/// it is full.
 constexpr std::size_t kChunkSize = std::size_t{1} << 20;
 
-/// Creates (or empties) \p fileName and writes \p head followed by the
-/// lines that \p appendLine makes for 0 to \p lineCount - 1. The file is
-/// binary so that the CR LF line ends stay exact on Windows.
-template <class AppendLine>
-bool writeWholeFile(const std::string &fileName, std::string_view head, std::size_t lineCount,
-                    AppendLine appendLine) {
-  std::ofstream file(fileName, std::ios::binary | std::ios::trunc);
-  if (!file.is_open()) return false;
-  std::string chunk;
-  chunk.reserve(kChunkSize + 4096);
-  chunk.append(head);
-  const auto flush = [&] {
-    file.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+/// The whole text of one file, made chunk by chunk: \p head followed by the
+/// lines that \p appendLine makes for 0 to \p lineCount - 1.
+template <class AppendLine> class LineText final : public SymbolFileText {
+public:
+  LineText(std::string_view head, std::size_t lineCount, AppendLine appendLine)
+      : head_(head), lineCount_(lineCount), appendLine_(appendLine) {}
+
+  bool nextChunk(std::string &chunk) override {
+    if (done_) return false;
     chunk.clear();
-  };
-  for (std::size_t i = 0; i < lineCount && file; ++i) {
-    appendLine(chunk, i);
-    if (chunk.size() >= kChunkSize) flush();
+    if (next_ == 0) chunk.append(head_);
+    while (next_ < lineCount_ && chunk.size() < kChunkSize)
+      appendLine_(chunk, next_++);
+    done_ = next_ == lineCount_;
+    return true;
   }
-  flush();
-  file.close();
-  return !file.fail();
+
+private:
+  std::string_view head_;
+  std::size_t lineCount_;
+  AppendLine appendLine_;
+  std::size_t next_ = 0;
+  bool done_ = false;
+};
+
+template <class AppendLine>
+LineText<AppendLine> lineText(std::string_view head, std::size_t lineCount, AppendLine appendLine) {
+  return LineText<AppendLine>(head, lineCount, appendLine);
 }
 
-/// A file that cannot be created or fully written (a missing directory, a
-/// full disk) is reported on the console; the other files are still tried.
-template <class AppendLine>
-bool writeOrReport(const std::string &fileName, std::string_view head, std::size_t lineCount,
-                   AppendLine appendLine) {
-  if (writeWholeFile(fileName, head, lineCount, appendLine)) return true;
-  std::cout << ConsoleTexts::kCanNotCreateFile << fileName << '\n' << std::flush;
-  return false;
-}
+/// Writes each text to its file through a temporary file, so that a file is
+/// either replaced whole or left as it was. A file that cannot be created or
+/// fully written (a missing or read-only directory, a full disk) is reported
+/// on the console; the other files are still tried.
+class FileSink final : public SymbolFileSink {
+public:
+  FileSink(const std::string &m51FileName, const std::string &canapeFileName)
+      : m51FileName_(m51FileName), canapeFileName_(canapeFileName) {}
+
+  bool store(SymbolFile which, SymbolFileText &text) override {
+    const std::string fileName = nameOf(which);
+    if (writeWhole(fileName, text)) return true;
+    std::cout << ConsoleTexts::kCanNotCreateFile << fileName << '\n' << std::flush;
+    return false;
+  }
+
+private:
+  std::string nameOf(SymbolFile which) const {
+    switch (which) {
+    case SymbolFile::StyleWarnings:
+      return m51FileName_ + std::string(FileTexts::kStyleWarningsSuffix);
+    case SymbolFile::Canape:
+      return canapeFileName_;
+    case SymbolFile::M51:
+      break;
+    }
+    return m51FileName_;
+  }
+
+  static bool writeWhole(const std::string &fileName, SymbolFileText &text) {
+    ReplacementFile file(fileName);
+    if (!file.isOpen()) return false;
+    std::string chunk;
+    chunk.reserve(kChunkSize + 4096);
+    while (text.nextChunk(chunk))
+      if (!file.write(chunk)) return false;
+    return file.commit();
+  }
+
+  const std::string &m51FileName_;
+  const std::string &canapeFileName_;
+};
+
+/// Keeps each text in memory.
+class MemorySink final : public SymbolFileSink {
+public:
+  explicit MemorySink(SymbolTexts &texts) : texts_(texts) {}
+
+  bool store(SymbolFile which, SymbolFileText &text) override {
+    std::string &target = which == SymbolFile::M51      ? texts_.m51
+                          : which == SymbolFile::Canape ? texts_.canape
+                                                        : texts_.styleWarnings;
+    if (which == SymbolFile::StyleWarnings) texts_.hasStyleWarnings = true;
+    target.clear();
+    std::string chunk;
+    while (text.nextChunk(chunk))
+      target.append(chunk);
+    return true;
+  }
+
+private:
+  SymbolTexts &texts_;
+};
 
 } // namespace
 
-bool writeSymbolFiles(const std::string &m51FileName, const std::string &canapeFileName,
-                      const DwarfDatabase &database) {
+bool produceSymbolFiles(const DwarfDatabase &database, bool withCanape, SymbolFileSink &sink,
+                        std::size_t leafCap) {
   OutputPass pass(DwarfDatabase::isLittleEndian());
-  bool allWritten = expandLocatedVariables(database, pass);
-  if (!allWritten) std::cout << ConsoleTexts::kTooManySymbols << kLeafCap << '\n' << std::flush;
+  bool allWritten = expandLocatedVariables(database, pass, leafCap);
+  if (!allWritten) std::cout << ConsoleTexts::kTooManySymbols << leafCap << '\n' << std::flush;
   pass.duplicates.finish();
 
   const std::size_t count = pass.leaves.size();
-  allWritten = writeOrReport(m51FileName, {}, count,
-                             [&](std::string &out, std::size_t i) { pass.appendM51(out, i); }) &&
-               allWritten;
+  auto m51 = lineText({}, count, [&](std::string &out, std::size_t i) { pass.appendM51(out, i); });
+  allWritten = sink.store(SymbolFile::M51, m51) && allWritten;
   if (pass.duplicates.foundDuplicate()) {
-    std::string logFileName = m51FileName;
-    logFileName.append(FileTexts::kStyleWarningsSuffix);
-    allWritten =
-        writeOrReport(logFileName, pass.duplicates.log(), 0, [](std::string &, std::size_t) {}) && allWritten;
+    auto log = lineText(pass.duplicates.log(), 0, [](std::string &, std::size_t) {});
+    allWritten = sink.store(SymbolFile::StyleWarnings, log) && allWritten;
   }
-  if (!canapeFileName.empty()) {
+  if (withCanape) {
     std::string header;
     appendCanapeHeader(header);
-    allWritten = writeOrReport(canapeFileName, header, count,
-                               [&](std::string &out, std::size_t i) { pass.appendCanape(out, i); }) &&
-                 allWritten;
+    auto canape =
+        lineText(header, count, [&](std::string &out, std::size_t i) { pass.appendCanape(out, i); });
+    allWritten = sink.store(SymbolFile::Canape, canape) && allWritten;
   }
   return allWritten;
+}
+
+bool writeSymbolFiles(const std::string &m51FileName, const std::string &canapeFileName,
+                      const DwarfDatabase &database) {
+  FileSink sink(m51FileName, canapeFileName);
+  return produceSymbolFiles(database, !canapeFileName.empty(), sink);
+}
+
+bool makeSymbolTexts(const DwarfDatabase &database, SymbolTexts &texts, std::size_t leafCap) {
+  texts = SymbolTexts();
+  MemorySink sink(texts);
+  return produceSymbolFiles(database, true, sink, leafCap);
 }

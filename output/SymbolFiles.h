@@ -1,13 +1,62 @@
 #pragma once
 
+#include "output/SymbolExpansion.h"
+
+#include <cstddef>
 #include <string>
 
 class DwarfDatabase;
 
 /// Writes the M51 map, the style warnings log (only when a name repeats) and
 /// the CANape database (unless \p canapeFileName is empty), each in one piece
-/// at the end of a single pass over the leaves. Returns false when a file could
+/// at the end of a single pass over the leaves. Each file is written to a
+/// temporary file beside it and renamed into place, so an existing file is
+/// either replaced whole or keeps its bytes. Returns false when a file could
 /// not be created or fully written, or when the leaf list had to be cut; the
 /// console has then said why.
 bool writeSymbolFiles(const std::string &m51FileName, const std::string &canapeFileName,
                       const DwarfDatabase &database);
+
+/// The three texts of the symbol files, byte for byte as writeSymbolFiles
+/// writes them.
+struct SymbolTexts {
+  std::string m51;
+  std::string canape;
+  /// Made only when a name repeats; hasStyleWarnings tells.
+  std::string styleWarnings;
+  bool hasStyleWarnings = false;
+};
+
+/// Runs the pass of writeSymbolFiles into memory. Returns false when the
+/// leaf list had to be cut at \p leafCap (said on the console).
+bool makeSymbolTexts(const DwarfDatabase &database, SymbolTexts &texts, std::size_t leafCap = kLeafCap);
+
+// ---- The pass and where its texts go ---------------------------------------
+
+/// The files of a pass, in the order they are made.
+enum class SymbolFile { M51, StyleWarnings, Canape };
+
+/// The whole text of one file, handed out in chunks.
+class SymbolFileText {
+public:
+  virtual ~SymbolFileText() = default;
+  /// Replaces \p chunk with the next piece of the text; false when the text
+  /// is done.
+  virtual bool nextChunk(std::string &chunk) = 0;
+};
+
+/// Takes the texts of a pass, one file after the other.
+class SymbolFileSink {
+public:
+  virtual ~SymbolFileSink() = default;
+  /// Stores the whole of \p text as file \p which; false (and said on the
+  /// console) when it could not.
+  virtual bool store(SymbolFile which, SymbolFileText &text) = 0;
+};
+
+/// The pass: expands the leaves, runs the duplicate check and hands the M51
+/// text, the log text (when a name repeats) and, with \p withCanape, the
+/// CANape text to \p sink. Returns false when a text could not be stored or
+/// the leaf list was cut at \p leafCap.
+bool produceSymbolFiles(const DwarfDatabase &database, bool withCanape, SymbolFileSink &sink,
+                        std::size_t leafCap = kLeafCap);

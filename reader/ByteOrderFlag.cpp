@@ -8,5 +8,6 @@ bool littleEndian = false;
 
 bool isLittleEndian() { return littleEndian; }
 void setLittleEndian() { littleEndian = true; }
+void clear() { littleEndian = false; }
 
 } // namespace ByteOrderFlag

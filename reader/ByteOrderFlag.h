@@ -8,5 +8,8 @@ namespace ByteOrderFlag {
 
 bool isLittleEndian();
 void setLittleEndian();
+/// Back to false. The tool never calls it; a program that parses many
+/// unrelated dumps in one process (the fuzz target) does, between dumps.
+void clear();
 
 } // namespace ByteOrderFlag

@@ -38,7 +38,6 @@ DwarfDatabase::DwarfDatabase(const std::string &dumpFileName) {
   // itself, the same on every platform.
   std::FILE *file = std::fopen(dumpFileName.c_str(), "rb");
   if (file == nullptr) return;
-  dumpOpened_ = true;
   // A second thread pays off only where there is much to read: handing a
   // batch over costs a wake-up, which on a busy machine can take longer than
   // parsing a small dump.
@@ -60,6 +59,10 @@ DwarfDatabase::DwarfDatabase(const std::string &dumpFileName) {
           parser.parseShapedLine(line.text, line.shape);
     });
   }
+  // A path that opens but cannot be read (a directory, an I/O error part way
+  // through) ends the reading like the end of the file would: only the error
+  // flag tells them apart. Such a dump counts as not opened.
+  dumpOpened_ = std::ferror(file) == 0;
   std::fclose(file);
 }
 

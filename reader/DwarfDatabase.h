@@ -20,7 +20,8 @@ template <class T> using ObjectList = std::vector<T *, Model::LargeBlockAllocato
 class DwarfDatabase {
 public:
   /// Loads the dump file, parses it, links every reference. A file that
-  /// cannot be opened leaves the database empty (see dumpOpened()).
+  /// cannot be opened leaves the database empty; one that cannot be read to
+  /// its end holds what was read before the error. dumpOpened() tells both.
   explicit DwarfDatabase(const std::string &dumpFileName);
   /// An empty database; the tests fill it through parseDumpText().
   DwarfDatabase();
@@ -37,7 +38,7 @@ public:
   /// name ends in "little" and never cleared.
   static bool isLittleEndian();
 
-  /// False when the dump file could not be opened.
+  /// False when the dump file could not be opened or read to its end.
   bool dumpOpened() const { return dumpOpened_; }
 
   /// The line table filed under \p stmtListOffset, or nullptr.
