@@ -5,8 +5,7 @@
 ///
 ///   read      splitting the dump into lines alone (DumpLineReader), a
 ///             separate pass that shows what the parse adds to plain reading
-///   parse     load and parse: every line read and shaped on a second thread
-///             and parsed by DwarfDatabase::LineParser, as the database does
+///   parse     load and parse: every line through DwarfDatabase::LineParser
 ///   link      linkReferences() and the layout of DWARF 4/5 bit fields
 ///   write     writeSymbolFiles into <output-directory>
 ///   teardown  destroying the database
@@ -22,7 +21,6 @@
 #include "reader/DumpLineReader.h"
 #include "reader/DwarfDatabase.h"
 #include "reader/LineParser.h"
-#include "reader/ShapedLineBatches.h"
 
 #include <chrono>
 #include <cstdint>
@@ -87,15 +85,11 @@ int main(int argc, char **argv) {
   {
     std::FILE *file = std::fopen(dump.c_str(), "rb");
     if (file == nullptr) return 1;
-    // As the database's constructor does: lines read and shaped on a second
-    // thread, parsed on this one.
+    DumpLineReader reader(file);
     DwarfDatabase::LineParser parser(*database);
-    {
-      ShapedLineBatches batches(file);
-      while (const ShapedLineBatches::Batch *batch = batches.next())
-        for (const ShapedLineBatches::Line &line : batch->lines)
-          parser.parseShapedLine(line.text, line.shape);
-    }
+    std::string_view line;
+    while (reader.next(line))
+      parser.parseLine(line);
     bigEndianTarget = parser.bigEndianTarget();
     std::fclose(file);
   }

@@ -5,17 +5,10 @@
 #include "reader/DeclarationResolution.h"
 #include "reader/DumpLineReader.h"
 #include "reader/LineParser.h"
-#include "reader/ShapedLineBatches.h"
 
-#include <cstdint>
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 
 namespace {
-
-/// Dumps from this size on are read and shaped on a second thread.
-constexpr std::uintmax_t kSecondThreadFrom = std::uintmax_t{16} << 20;
 
 /// Runs the whole construction: the parse (\p parseAll hands every line to
 /// the parser), the link pass, the turn from declared classes to their
@@ -38,27 +31,12 @@ DwarfDatabase::DwarfDatabase(const std::string &dumpFileName) {
   // itself, the same on every platform.
   std::FILE *file = std::fopen(dumpFileName.c_str(), "rb");
   if (file == nullptr) return;
-  // A second thread pays off only where there is much to read: handing a
-  // batch over costs a wake-up, which on a busy machine can take longer than
-  // parsing a small dump.
-  std::error_code sizeUnknown;
-  const std::uintmax_t size = std::filesystem::file_size(dumpFileName, sizeUnknown);
-  if (!sizeUnknown && size < kSecondThreadFrom) {
-    build(*this, [file](LineParser &parser) {
-      DumpLineReader reader(file);
-      std::string_view line;
-      while (reader.next(line))
-        parser.parseLine(line);
-    });
-  } else {
-    build(*this, [file](LineParser &parser) {
-      // The second thread reads and shapes the lines ahead of the parse.
-      ShapedLineBatches batches(file);
-      while (const ShapedLineBatches::Batch *batch = batches.next())
-        for (const ShapedLineBatches::Line &line : batch->lines)
-          parser.parseShapedLine(line.text, line.shape);
-    });
-  }
+  build(*this, [file](LineParser &parser) {
+    DumpLineReader reader(file);
+    std::string_view line;
+    while (reader.next(line))
+      parser.parseLine(line);
+  });
   // A path that opens but cannot be read (a directory, an I/O error part way
   // through) ends the reading like the end of the file would: only the error
   // flag tells them apart. Such a dump counts as not opened.

@@ -132,8 +132,8 @@ TEST(DwarfDatabase, RealDumpWithWindowsLineEnds) {
   EXPECT_GT(expected.size(), 10000u);
 }
 
-TEST(DwarfDatabase, LargeDumpReadOnASecondThreadParsesLikeText) {
-  // From 16 MiB on, the lines are read and shaped on a second thread. Real
+TEST(DwarfDatabase, LargeFileParsesLikeText) {
+  // Many chunks of the file reader, and line ends across their borders. Real
   // dumps of every DWARF version, one after the other (offsets repeat, the
   // first object of an offset stays), with CR LF in one copy and no line
   // feed at the very end.
