@@ -64,7 +64,13 @@ public:
 
 private:
   void classify(std::size_t i) {
-    classifyType(leaves[i].type, littleEndian_, classification_);
+    // Neighbouring leaves (the elements of an array, the members of a
+    // structure) mostly share their type texts.
+    if (!classified_ || !(leaves[i].type == classifiedType_)) {
+      classifyType(leaves[i].type, littleEndian_, classification_);
+      classifiedType_ = leaves[i].type;
+      classified_ = true;
+    }
     classification_.outputName.assign(duplicates.recordedName(i));
   }
 
@@ -72,6 +78,9 @@ private:
   /// Reused from leaf to leaf.
   std::string name_;
   LeafClassification classification_;
+  /// The type whose texts classification_ holds, once there is one.
+  LeafType classifiedType_;
+  bool classified_ = false;
 };
 
 /// Lines are made into a buffer of this size, which is handed on whenever

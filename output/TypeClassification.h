@@ -18,6 +18,7 @@ struct LeafType {
   static LeafType of(const SymbolRecord &leaf) {
     return LeafType{leaf.byteSize, leaf.bitOffset, leaf.bitSize, leaf.isSigned};
   }
+  friend bool operator==(const LeafType &, const LeafType &) = default;
 };
 
 /// What the output files say about one leaf.
