@@ -1,5 +1,6 @@
 // Runs the built quillmap executable as a user would, with a fake objdump
 // first in PATH, and checks its console, its exit code and the files it leaves.
+#include "TestFiles.h"
 #include "app/ObjdumpRunner.h"
 #include "app/QuillmapVersion.h"
 #include "app/VersionBanner.h"
@@ -31,15 +32,8 @@ constexpr const char *kBannerFileName = QUILLMAP_OTHER_FILE_NAME;
 void setEnvironment(const char *name, const std::string &value) { setenv(name, value.c_str(), 1); }
 #endif
 
-std::string readFile(const fs::path &path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeFile(const fs::path &path, const std::string &bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-}
+using TestFiles::readFile;
+using TestFiles::writeFile;
 
 /// A dump that is no dump: every kind of line end, a NUL, bytes above 127 and
 /// no line end at the very end, more than one pipe buffer long.

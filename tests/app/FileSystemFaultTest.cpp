@@ -2,6 +2,7 @@
 // read, output paths that cannot be written, a disk that fills up. Each run
 // must end with its message and exit code 1, and every output file must be
 // either completely rewritten or left with its earlier bytes, never cut.
+#include "TestFiles.h"
 #include "app/ObjdumpRunner.h"
 
 #include <gtest/gtest.h>
@@ -22,15 +23,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string readFile(const fs::path &path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeFile(const fs::path &path, const std::string &bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-}
+using TestFiles::readFile;
+using TestFiles::writeFile;
 
 /// A real dump (chunks.c, objdump 2.40): 12 KB that give a map of about
 /// 950 KB and a CANape database of about 3.6 MB.
