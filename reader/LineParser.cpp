@@ -11,10 +11,10 @@
 DwarfDatabase::LineParser::LineParser(DwarfDatabase &database)
     : database_(database), entries_(database), tables_(database) {}
 
-void DwarfDatabase::LineParser::parseLine(std::string_view line) { parseShapedLine(line, shapeOf(line)); }
-
-void DwarfDatabase::LineParser::parseShapedLine(std::string_view line, const LineShape &shape) {
+void DwarfDatabase::LineParser::parseLine(std::string_view line) {
   using namespace DumpLineGrammar;
+  // What the text alone says first; then the parse's state decides.
+  const LineShape shape = shapeOf(line);
   if (shape.kind == LineShape::Kind::EntryHeader) {
     // A level that does not convert skips the header; the current entry
     // stays.

@@ -21,8 +21,6 @@ public:
   explicit LineParser(DwarfDatabase &database);
 
   void parseLine(std::string_view line);
-  /// The same, with the line's shape worked out beforehand.
-  void parseShapedLine(std::string_view line, const LineShape &shape);
 
   /// True when the dump's file-format line names a big-endian format
   /// (elf32-bigarm); decides the layout of DWARF 4/5 bit fields.

@@ -9,8 +9,7 @@
 /// What a dump line's own text says, before the parse's state is asked: its
 /// indentation and first character, and, for the two kinds that make up most
 /// of a dump, the groups of the entry-header or attribute match. It depends
-/// on nothing but the line, so it can be worked out ahead of the parse (see
-/// ShapedLineBatches).
+/// on nothing but the line.
 struct LineShape {
   enum class Kind : std::uint8_t {
     Other,       ///< neither an entry header nor an attribute line
