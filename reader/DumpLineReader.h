@@ -13,7 +13,7 @@
 /// too; nothing is handed out for the empty rest after a final line feed.
 class DumpLineReader {
 public:
-  static constexpr std::size_t kChunkSize = std::size_t{1} << 20;
+  static constexpr std::size_t kChunkSize = std::size_t{256} << 10;
 
   /// Reads from \p file (opened in binary mode; not closed here).
   explicit DumpLineReader(std::FILE *file, std::size_t chunkSize = kChunkSize);
