@@ -13,7 +13,9 @@
 /// too; nothing is handed out for the empty rest after a final line feed.
 class DumpLineReader {
 public:
-  static constexpr std::size_t kChunkSize = std::size_t{256} << 10;
+  /// Small enough to stay in the cache and to touch few pages on a small
+  /// dump; a line longer than a chunk doubles the buffer.
+  static constexpr std::size_t kChunkSize = std::size_t{64} << 10;
 
   /// Reads from \p file (opened in binary mode; not closed here).
   explicit DumpLineReader(std::FILE *file, std::size_t chunkSize = kChunkSize);
