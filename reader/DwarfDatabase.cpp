@@ -6,7 +6,11 @@
 #include "reader/DumpLineReader.h"
 #include "reader/LineParser.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
@@ -22,6 +26,20 @@ template <class ParseAll> void build(DwarfDatabase &database, ParseAll parseAll)
   BitFieldLayout::convertDataBitOffsets(database.members, parser.bigEndianTarget());
 }
 
+/// The dumps of the example firmware hold 400 to 520 bytes of dump per
+/// entry (the section contents and line tables count too). Reserving the
+/// offset index for one entry per 192 bytes makes room for every entry of
+/// such a dump at once; room never used costs address space, not memory.
+/// A file whose size promises more than kMostEntriesReserved (a sparse file
+/// of a terabyte) grows the index as it goes.
+constexpr std::uintmax_t kReservedDumpBytesPerEntry = 192;
+constexpr std::uintmax_t kMostEntriesReserved = std::uintmax_t{1} << 26;
+
+/// The entries to make room for in a dump of \p dumpBytes.
+std::size_t entriesToReserve(std::uintmax_t dumpBytes) {
+  return static_cast<std::size_t>(std::min(dumpBytes / kReservedDumpBytesPerEntry, kMostEntriesReserved));
+}
+
 } // namespace
 
 DwarfDatabase::DwarfDatabase() = default;
@@ -31,6 +49,9 @@ DwarfDatabase::DwarfDatabase(const std::string &dumpFileName) {
   // itself, the same on every platform.
   std::FILE *file = std::fopen(dumpFileName.c_str(), "rb");
   if (file == nullptr) return;
+  std::error_code sizeUnknown;
+  const std::uintmax_t dumpBytes = std::filesystem::file_size(dumpFileName, sizeUnknown);
+  if (!sizeUnknown) objectsByOffset.reserve(entriesToReserve(dumpBytes));
   build(*this, [file](LineParser &parser) {
     DumpLineReader reader(file);
     std::string_view line;

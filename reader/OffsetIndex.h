@@ -1,16 +1,18 @@
 #pragma once
 
+#include "model/BasicObject.h"
 #include "model/LargeBlocks.h"
 
-#include "model/BasicObject.h"
-
+#include <cstddef>
 #include <cstdint>
-#include <utility>
 #include <vector>
 
 /// The index from entry offset to model object: unique keys, the first object
-/// entered under a key stays. A sorted vector rather than a node-based map,
+/// entered under a key stays. Sorted arrays rather than a node-based map,
 /// because a large dump has millions of entries and arrives almost sorted.
+///
+/// Keys and objects are kept in two arrays: 12 bytes per entry instead of a
+/// padded 16-byte pair, and a lookup searches densely packed keys.
 class OffsetIndex {
 public:
   /// Enters \p object under \p offset unless the key is already present.
@@ -20,11 +22,14 @@ public:
   std::size_t size() const;
   bool empty() const { return size() == 0; }
   void clear();
+  /// Makes room for \p entries without growing step by step: each step
+  /// would copy the whole index and touch its memory anew.
+  void reserve(std::size_t entries);
 
 private:
   void settle() const;
 
-  using Entry = std::pair<Model::EntryOffset, Model::BasicObject *>;
-  mutable std::vector<Entry, Model::LargeBlockAllocator<Entry>> entries_;
+  mutable std::vector<Model::EntryOffset, Model::LargeBlockAllocator<Model::EntryOffset>> offsets_;
+  mutable std::vector<Model::BasicObject *, Model::LargeBlockAllocator<Model::BasicObject *>> objects_;
   mutable bool sorted_ = true;
 };

@@ -53,6 +53,23 @@ TEST(OffsetIndex, KeepsTheFirstObjectOfARepeatedKey) {
   EXPECT_EQ(index.size(), 4u);
 }
 
+TEST(OffsetIndex, GrowsPastItsReservationAndSettlesKeysEnteredOutOfOrder) {
+  Objects o;
+  OffsetIndex index;
+  index.reserve(2);
+  // Descending keys, each entered twice: the first object of each key stays.
+  std::vector<Model::BasicObject *> firsts;
+  for (Model::EntryOffset offset = 0x900; offset >= 0x100; offset -= 0x100) {
+    firsts.push_back(o.make(offset));
+    index.insert(offset, firsts.back());
+    index.insert(offset, o.make(offset));
+  }
+  for (Model::BasicObject *first : firsts)
+    EXPECT_EQ(index.find(first->offset), first);
+  EXPECT_EQ(index.find(0x180), nullptr);
+  EXPECT_EQ(index.size(), firsts.size());
+}
+
 TEST(OffsetIndex, ClearEmpties) {
   Objects o;
   OffsetIndex index;
