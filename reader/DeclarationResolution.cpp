@@ -4,7 +4,8 @@
 #include "model/ModelCast.h"
 #include "reader/DwarfDatabase.h"
 
-#include <algorithm>
+#include <cstddef>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <utility>
@@ -49,28 +50,43 @@ Key keyOf(const BasicObject* aggregate) {
   return {local ? unitScope : nullptr, std::move(qualified)};
 }
 
-/// Sorted, for a binary search per reference: far cheaper than a type test
-/// on every referenced object of a large dump.
-using DeclarationSet = std::vector<const BasicObject*>;
-
-bool contains(const DeclarationSet& set, const BasicObject* object) {
-  return std::binary_search(set.begin(), set.end(), object);
-}
-
-template <class List>
-void collectWanted(const List& list, const DeclarationSet& declared, std::map<Key, BasicObject*>& wanted) {
-  for (const auto* object : list)
-    if (contains(declared, object->type)) wanted.emplace(keyOf(object->type), nullptr);
-}
-
-template <class List>
-void redirect(const List& list, const DeclarationSet& declared, const std::map<Key, BasicObject*>& definitions) {
-  for (auto* object : list) {
-    if (!contains(declared, object->type)) continue;
-    const auto found = definitions.find(keyOf(object->type));
-    if (found != definitions.end() && found->second != nullptr) object->type = found->second;
+/// The definition each declaration-only aggregate is turned to. Asked once
+/// per reference of a large dump, so an open-addressing table: one probe in
+/// the common case, and no memory touched beyond the table and the object
+/// that holds the reference.
+class Replacements {
+public:
+  explicit Replacements(const std::vector<std::pair<const BasicObject*, BasicObject*>>& pairs) {
+    std::size_t capacity = 16;
+    while (capacity < 2 * pairs.size()) capacity *= 2;
+    slots_.resize(capacity);
+    mask_ = capacity - 1;
+    for (const auto& [declaration, definition] : pairs) {
+      std::size_t at = slotOf(declaration);
+      while (slots_[at].first != nullptr) at = (at + 1) & mask_;
+      slots_[at] = {declaration, definition};
+    }
   }
-}
+
+  /// The definition for \p type, or nullptr when \p type is no declaration
+  /// with a known definition.
+  BasicObject* definitionFor(const BasicObject* type) const {
+    if (type == nullptr) return nullptr;
+    for (std::size_t at = slotOf(type);; at = (at + 1) & mask_) {
+      if (slots_[at].first == type) return slots_[at].second;
+      if (slots_[at].first == nullptr) return nullptr;
+    }
+  }
+
+private:
+  std::size_t slotOf(const BasicObject* object) const {
+    const auto bits = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(object));
+    return static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15u) >> 32) & mask_;
+  }
+
+  std::vector<std::pair<const BasicObject*, BasicObject*>> slots_;
+  std::size_t mask_ = 0;
+};
 
 template <class F> void forEachTypeList(DwarfDatabase& db, F&& f) {
   f(db.arrayTypes);
@@ -89,22 +105,33 @@ template <class F> void forEachTypeList(DwarfDatabase& db, F&& f) {
 namespace DeclarationResolution {
 
 void resolveDeclaredAggregates(DwarfDatabase& database) {
-  DeclarationSet declared;
-  for (const BasicObject* aggregate : database.aggregateTypes)
-    if (isDeclarationOnly(aggregate) && !aggregate->name.empty()) declared.push_back(aggregate);
-  if (declared.empty()) return; // a C dump costs one pass over the aggregates
-  std::sort(declared.begin(), declared.end());
-
+  // The qualified names of the declarations; a C dump has none and costs
+  // one pass over the aggregates.
+  std::vector<std::pair<const BasicObject*, Key>> declared;
   std::map<Key, BasicObject*> definitions;
-  forEachTypeList(database, [&](const auto& list) { collectWanted(list, declared, definitions); });
-  if (definitions.empty()) return;
-  // The first definition of every wanted name, in dump order.
+  for (const BasicObject* aggregate : database.aggregateTypes) {
+    if (!isDeclarationOnly(aggregate) || aggregate->name.empty()) continue;
+    Key key = keyOf(aggregate);
+    definitions.emplace(key, nullptr);
+    declared.emplace_back(aggregate, std::move(key));
+  }
+  if (declared.empty()) return;
+  // The first definition of every declared name, in dump order.
   for (BasicObject* aggregate : database.aggregateTypes) {
     if (isDeclarationOnly(aggregate) || aggregate->name.empty()) continue;
     const auto wanted = definitions.find(keyOf(aggregate));
     if (wanted != definitions.end() && wanted->second == nullptr) wanted->second = aggregate;
   }
-  forEachTypeList(database, [&](const auto& list) { redirect(list, declared, definitions); });
+  std::vector<std::pair<const BasicObject*, BasicObject*>> pairs;
+  for (const auto& [declaration, key] : declared)
+    if (BasicObject* definition = definitions.find(key)->second) pairs.emplace_back(declaration, definition);
+  if (pairs.empty()) return;
+  // One pass over the references.
+  const Replacements replacements(pairs);
+  forEachTypeList(database, [&](const auto& list) {
+    for (auto* object : list)
+      if (BasicObject* definition = replacements.definitionFor(object->type)) object->type = definition;
+  });
 }
 
 } // namespace DeclarationResolution
