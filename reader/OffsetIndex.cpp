@@ -12,10 +12,45 @@ void OffsetIndex::insert(Model::EntryOffset offset, Model::BasicObject *object) 
   }
   offsets_.push_back(offset);
   objects_.push_back(object);
+  if (!rangeStarts_.empty()) rangeStarts_.clear();
 }
 
+namespace {
+
+/// About this many keys share a range of the start table: a lookup then
+/// searches within a cache line or two, and the table takes two bytes per
+/// key.
+constexpr std::size_t kKeysPerRange = 4;
+
+} // namespace
+
 void OffsetIndex::settle() const {
-  if (sorted_) return;
+  if (!sorted_) sortKeys();
+  if (rangeStarts_.empty() && !offsets_.empty()) buildRangeStarts();
+}
+
+void OffsetIndex::buildRangeStarts() const {
+  // Keys are 32 bits: ranges of 2^shift keys, as few as keep the table at
+  // about one element per kKeysPerRange entries.
+  const std::uint64_t largest = offsets_.back();
+  const std::uint64_t mostRanges = std::max<std::uint64_t>(offsets_.size() / kKeysPerRange, 1);
+  unsigned shift = 0;
+  while ((largest >> shift) + 1 > mostRanges)
+    ++shift;
+  const auto ranges = static_cast<std::size_t>((largest >> shift) + 1);
+  rangeStarts_.resize(ranges + 1);
+  std::size_t at = 0;
+  for (std::size_t range = 0; range < ranges; ++range) {
+    const std::uint64_t firstKey = std::uint64_t{range} << shift;
+    while (at < offsets_.size() && offsets_[at] < firstKey)
+      ++at;
+    rangeStarts_[range] = at;
+  }
+  rangeStarts_[ranges] = offsets_.size();
+  rangeShift_ = shift;
+}
+
+void OffsetIndex::sortKeys() const {
   // A stable sort of the positions keeps the objects of one key in the
   // order they were entered, so keeping the first of each run keeps the
   // first object entered.
@@ -39,8 +74,12 @@ void OffsetIndex::settle() const {
 
 Model::BasicObject *OffsetIndex::find(Model::EntryOffset offset) const {
   settle();
-  const auto it = std::lower_bound(offsets_.begin(), offsets_.end(), offset);
-  if (it == offsets_.end() || *it != offset) return nullptr;
+  const auto range = static_cast<std::size_t>(std::uint64_t{offset} >> rangeShift_);
+  if (range + 1 >= rangeStarts_.size()) return nullptr; // beyond the largest key, or no keys
+  const auto begin = offsets_.begin() + rangeStarts_[range];
+  const auto end = offsets_.begin() + rangeStarts_[range + 1];
+  const auto it = std::lower_bound(begin, end, offset);
+  if (it == end || *it != offset) return nullptr;
   return objects_[static_cast<std::size_t>(it - offsets_.begin())];
 }
 
@@ -50,6 +89,8 @@ std::size_t OffsetIndex::size() const {
 }
 
 void OffsetIndex::clear() {
+  rangeStarts_.clear();
+  rangeStarts_.shrink_to_fit();
   offsets_.clear();
   offsets_.shrink_to_fit();
   objects_.clear();

@@ -12,7 +12,13 @@
 /// because a large dump has millions of entries and arrives almost sorted.
 ///
 /// Keys and objects are kept in two arrays: 12 bytes per entry instead of a
-/// padded 16-byte pair, and a lookup searches densely packed keys.
+/// padded 16-byte pair, and a lookup searches densely packed keys. Once the
+/// parse is over, a table of where each range of keys starts narrows every
+/// lookup to a few neighbouring keys: the link pass looks up millions of
+/// offsets, and a binary search over all keys missed the cache at most of
+/// its twenty-odd steps. (An entry after a lookup drops the table, which the
+/// next lookup builds anew: the parse only enters, the link pass only looks
+/// up.)
 class OffsetIndex {
 public:
   /// Enters \p object under \p offset unless the key is already present.
@@ -27,9 +33,16 @@ public:
   void reserve(std::size_t entries);
 
 private:
+  /// Sorts the keys entered out of order and builds the start table.
   void settle() const;
+  void sortKeys() const;
+  void buildRangeStarts() const;
 
   mutable std::vector<Model::EntryOffset, Model::LargeBlockAllocator<Model::EntryOffset>> offsets_;
   mutable std::vector<Model::BasicObject *, Model::LargeBlockAllocator<Model::BasicObject *>> objects_;
   mutable bool sorted_ = true;
+  /// rangeStarts_[r] is the position of the first key >= r << rangeShift_;
+  /// one more element holds the end. Empty until built, and after a change.
+  mutable std::vector<std::size_t> rangeStarts_;
+  mutable unsigned rangeShift_ = 0;
 };

@@ -70,6 +70,31 @@ TEST(OffsetIndex, GrowsPastItsReservationAndSettlesKeysEnteredOutOfOrder) {
   EXPECT_EQ(index.size(), firsts.size());
 }
 
+TEST(OffsetIndex, FindsKeysAtTheEdgesOfItsRangesAndNothingBetween) {
+  // A dense run of keys, then sparse ones up to the largest 32-bit key: the
+  // start table's ranges then hold many keys, one key or none.
+  std::vector<Model::EntryOffset> keys;
+  for (Model::EntryOffset offset = 0; offset < 64; ++offset)
+    keys.push_back(offset);
+  for (Model::EntryOffset offset : {0xffu, 0x100u, 0x101u, 0xfffeu, 0x10000u, 0x7fffffffu, 0x80000000u,
+                                    0xfffffffeu, 0xffffffffu})
+    keys.push_back(offset);
+  Objects o;
+  OffsetIndex index;
+  for (Model::EntryOffset key : keys)
+    index.insert(key, o.make(key));
+  for (Model::EntryOffset key : keys) {
+    ASSERT_NE(index.find(key), nullptr) << std::hex << key;
+    EXPECT_EQ(index.find(key)->offset, key) << std::hex << key;
+  }
+  for (Model::EntryOffset miss : {64u, 0xfeu, 0x102u, 0xffffu, 0x10001u, 0x7ffffffeu, 0x80000001u, 0xfffffffdu})
+    EXPECT_EQ(index.find(miss), nullptr) << std::hex << miss;
+  // An entry after the lookups is found as well.
+  index.insert(0x200, o.make(0x200));
+  EXPECT_NE(index.find(0x200), nullptr);
+  EXPECT_NE(index.find(0xffffffff), nullptr);
+}
+
 TEST(OffsetIndex, ClearEmpties) {
   Objects o;
   OffsetIndex index;
