@@ -47,11 +47,6 @@ elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
 # The middle value of the numbers given (the lower middle for an even count).
 median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
-if [ ! -x /usr/bin/time ]; then
-  log "installing GNU time (peak resident memory)"
-  apt-get install -y time >/dev/null
-fi
-
 # --- Build ------------------------------------------------------------------
 log "building Release in $BUILD_DIR"
 cmake -S "$REPO" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DQUILLMAP_BUILD_BENCH=ON \
@@ -61,6 +56,7 @@ cmake --build "$BUILD_DIR" -j "$(nproc)" >"$BENCH_DIR/build.log" 2>&1 || {
   exit 1
 }
 QUILLMAP="$BUILD_DIR/app/quillmap"
+RUN_TIMED="$BUILD_DIR/bench/run_timed"
 FIRMWARE="$BUILD_DIR/firmware"
 
 # Today's toolchain writes DWARF 5: replicate the DWARF 5 images of every
@@ -90,21 +86,27 @@ for size in $SIZES; do generate "$size"; done
 
 warm() { cat "$1" >/dev/null; }
 
-# Runs a command; sets SECONDS_TAKEN (wall clock), CPU_TAKEN (user + system
-# seconds, which other load on the machine does not inflate) and PEAK_KB (peak
-# resident memory). Its console output goes to $BENCH_DIR/run.out.
+# Runs a command through run_timed; sets SECONDS_TAKEN (wall clock),
+# CPU_TAKEN (user + system seconds, which other load on the machine does not
+# inflate) and PEAK_KB (peak resident memory), each to the microsecond or
+# kilobyte. The command's standard output goes to the file given with
+# --stdout, else to $BENCH_DIR/run.out.
 timed() {
-  local start end
-  start=$(now)
-  if ! /usr/bin/time -f "%M %U %S" -o "$BENCH_DIR/time.out" "$@" >"$BENCH_DIR/run.out" 2>&1; then
-    cat "$BENCH_DIR/run.out" >&2
+  local out="$BENCH_DIR/run.out"
+  if [ "$1" = --stdout ]; then
+    out=$2
+    shift 2
+  fi
+  if ! "$RUN_TIMED" --stdout "$out" -- "$@" 2>"$BENCH_DIR/time.out"; then
+    cat "$out" "$BENCH_DIR/time.out" >&2
     echo "failed: $*" >&2
     exit 1
   fi
-  end=$(now)
-  SECONDS_TAKEN=$(elapsed "$start" "$end")
-  read -r PEAK_KB user sys < <(tail -1 "$BENCH_DIR/time.out")
-  CPU_TAKEN=$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.2f", u + s }')
+  local line
+  line=$(tail -1 "$BENCH_DIR/time.out")
+  SECONDS_TAKEN=$(sed -E 's/.*wall_s=([0-9.]+).*/\1/' <<<"$line" | xargs printf '%.4f')
+  CPU_TAKEN=$(sed -E 's/.*cpu_s=([0-9.]+).*/\1/' <<<"$line" | xargs printf '%.4f')
+  PEAK_KB=$(sed -E 's/.*peak_rss_kb=([0-9]+).*/\1/' <<<"$line")
 }
 
 # --- quillmap on each dump ------------------------------------------------
@@ -165,8 +167,8 @@ quillmap_times=()
 quillmap_cpus=()
 log "objdump against quillmap on $(basename "$image")"
 for ((i = 0; i < 10; i++)); do
-  # The tool's own command line has the command processor redirect the dump.
-  timed sh -c "'$OBJDUMP' -WlLiaprmfFsoRt '$work/image.elf' > '$work/image_ObjDump.txt' 2>/dev/null"
+  # objdump as the tool starts it: directly, its output going to the dump.
+  timed --stdout "$work/image_ObjDump.txt" "$OBJDUMP" -WlLiaprmfFsoRt "$work/image.elf"
   objdump_times+=("$SECONDS_TAKEN")
   objdump_cpus+=("$CPU_TAKEN")
   timed "$QUILLMAP" "$work/image.txt"

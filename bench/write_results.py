@@ -78,7 +78,8 @@ def main(kv_dir, out_path):
     w("")
     w("Each dump is read once with `cat` before every timed run, so it is in the page cache.")
     w("quillmap times are the median of %s runs: wall clock, and CPU (user + system) time, which other"
-      " load on the machine does not inflate. Peak RSS is GNU time's maximum resident set size."
+      " load on the machine does not inflate, both taken by run_timed to the microsecond. Peak RSS is the"
+      " largest resident set size the kernel reports for the run."
       " MB = 10^6 bytes." % machine.get("repeat"))
     w("")
     w("## Whole run, dump path")
@@ -149,7 +150,8 @@ def main(kv_dir, out_path):
         w("| | | CPU | %s s | %s s | %.1f %% |" % (
             objdump["objdump_median_cpu_s"], objdump["quillmap_median_cpu_s"], 100 * cpu_share))
         w("")
-        w("Medians of 10 runs each; CPU times have GNU time's 10 ms resolution.")
+        w("Medians of 10 runs each, timed by run_timed from the start of each program to its end (no shell);"
+          " both programs are started the same way.")
     w("")
     w("## Targets")
     w("")
