@@ -27,10 +27,9 @@ public:
   static constexpr std::size_t kFirstBlock = std::bit_floor(std::max<std::size_t>(1, 16384 / sizeof(T)));
 
   BlockVector() = default;
+  /// Not copied or moved: end_ points into the blocks.
   BlockVector(const BlockVector &) = delete;
   BlockVector &operator=(const BlockVector &) = delete;
-  BlockVector(BlockVector &&) noexcept = default;
-  BlockVector &operator=(BlockVector &&) noexcept = default;
 
   std::size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
@@ -45,20 +44,21 @@ public:
   }
 
   void push_back(const T &value) {
-    if (size_ == capacity_) addBlock();
-    const std::size_t block = blocks_.size() - 1;
-    ::new (static_cast<void *>(blocks_[block].get() + (size_ - blockStart(block)))) T(value);
+    if (free_ == 0) addBlock();
+    ::new (static_cast<void *>(end_)) T(value);
+    ++end_;
+    --free_;
     ++size_;
   }
 
   /// Appends \p count elements copied from \p values.
   void append(const T *values, std::size_t count) {
     while (count > 0) {
-      if (size_ == capacity_) addBlock();
-      const std::size_t block = blocks_.size() - 1;
-      const std::size_t piece = std::min(count, capacity_ - size_);
-      std::memcpy(static_cast<void *>(blocks_[block].get() + (size_ - blockStart(block))), values,
-                  piece * sizeof(T));
+      if (free_ == 0) addBlock();
+      const std::size_t piece = std::min(count, free_);
+      std::memcpy(static_cast<void *>(end_), values, piece * sizeof(T));
+      end_ += piece;
+      free_ -= piece;
       size_ += piece;
       values += piece;
       count -= piece;
@@ -92,10 +92,13 @@ private:
     const std::size_t count = blockSize(blocks_.size());
     blocks_.reserve(blocks_.size() + 1); // no new block is lost if this throws
     blocks_.emplace_back(Model::LargeBlockAllocator<T>().allocate(count), FreeBlock{count});
-    capacity_ += count;
+    end_ = blocks_.back().get();
+    free_ = count;
   }
 
   std::vector<std::unique_ptr<T[], FreeBlock>> blocks_;
   std::size_t size_ = 0;
-  std::size_t capacity_ = 0;
+  /// Where the next element goes, and the room left in its block.
+  T *end_ = nullptr;
+  std::size_t free_ = 0;
 };

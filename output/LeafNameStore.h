@@ -60,8 +60,6 @@ private:
   /// Decodes the record at \p offset onto \p name, which holds the name before
   /// it; returns the offset of the next record.
   std::uint64_t decode(std::uint64_t offset, std::string &name) const;
-  std::uint64_t readVarint(std::uint64_t &offset) const;
-  void appendVarint(std::uint64_t value);
 
   BlockVector<char> bytes_;
   /// The offset of every kRestartInterval-th record, from the first.
