@@ -1,6 +1,7 @@
 // The style warnings log: names that occur more than once.
 #include "output/StyleWarnings.h"
 
+#include "model/LargeBlocks.h"
 #include "output/FileTexts.h"
 
 #include <algorithm>
@@ -28,9 +29,13 @@ std::string_view rootName(std::string_view name) {
 void DuplicateCheck::check(std::string_view outputName, const std::string &declLocation) {
   // The leaves of one variable arrive together and share their place.
   if (locations_.empty() || locations_.back() != declLocation) locations_.push_back(declLocation);
-  leaves_.push_back(Leaf{names_.size(), static_cast<std::uint32_t>(outputName.size()),
-                         static_cast<std::uint32_t>(locations_.size() - 1)});
+  leaves_.push_back(Leaf{static_cast<std::uint32_t>(locations_.size() - 1)});
   names_.append(outputName);
+}
+
+std::string_view DuplicateCheck::recordedName(std::size_t leaf) const {
+  if (reader_.position() != leaf) reader_.seek(leaf);
+  return reader_.next();
 }
 
 void DuplicateCheck::finish() {
@@ -41,8 +46,9 @@ void DuplicateCheck::finish() {
   // together, every name in leaf order.
   std::vector<std::uint64_t, Model::LargeBlockAllocator<std::uint64_t>> byHash(count);
   const std::hash<std::string_view> hash;
+  LeafNameStore::Cursor names(names_);
   for (std::uint32_t i = 0; i < count; ++i) {
-    const std::uint64_t h = hash(nameOf(leaves_[i]));
+    const std::uint64_t h = hash(names.next());
     byHash[i] = (((h >> 32) ^ h) << 32) | i;
   }
   std::sort(byHash.begin(), byHash.end());
@@ -50,25 +56,39 @@ void DuplicateCheck::finish() {
   const auto hashOf = [](std::uint64_t packed) { return packed >> 32; };
 
   // For every leaf whose name repeats, the number of the name's first leaf.
+  // The names of a run of equal hashes (rare, and short) are decoded one by
+  // one to be compared.
   std::vector<std::uint32_t, Model::LargeBlockAllocator<std::uint32_t>> firstLeafOfName(count, kUnique);
-  const auto byNameThenLeaf = [&](std::uint64_t a, std::uint64_t b) {
-    const std::string_view nameA = nameOf(leaves_[leafOf(a)]);
-    const std::string_view nameB = nameOf(leaves_[leafOf(b)]);
-    return nameA != nameB ? nameA < nameB : leafOf(a) < leafOf(b);
+  struct Member {
+    std::string name;
+    std::uint32_t leaf = 0;
   };
+  std::vector<Member> members; // the strings are kept from run to run
+  std::vector<const Member *> byNameThenLeaf;
   for (auto run = byHash.begin(); run != byHash.end();) {
     auto runEnd = run + 1;
     while (runEnd != byHash.end() && hashOf(*runEnd) == hashOf(*run))
       ++runEnd;
-    if (runEnd - run > 1) {
-      std::sort(run, runEnd, byNameThenLeaf); // one hash may stand for several names
-      for (auto group = run; group != runEnd;) {
+    const auto runLength = static_cast<std::size_t>(runEnd - run);
+    if (runLength > 1) {
+      if (members.size() < runLength) members.resize(runLength);
+      byNameThenLeaf.clear();
+      for (std::size_t m = 0; m < runLength; ++m) {
+        members[m].leaf = leafOf(run[static_cast<std::ptrdiff_t>(m)]);
+        names_.copyName(members[m].leaf, members[m].name);
+        byNameThenLeaf.push_back(&members[m]);
+      }
+      // One hash may stand for several names.
+      std::sort(byNameThenLeaf.begin(), byNameThenLeaf.end(), [](const Member *a, const Member *b) {
+        return a->name != b->name ? a->name < b->name : a->leaf < b->leaf;
+      });
+      for (auto group = byNameThenLeaf.begin(); group != byNameThenLeaf.end();) {
         auto groupEnd = group + 1;
-        while (groupEnd != runEnd && nameOf(leaves_[leafOf(*groupEnd)]) == nameOf(leaves_[leafOf(*group)]))
+        while (groupEnd != byNameThenLeaf.end() && (*groupEnd)->name == (*group)->name)
           ++groupEnd;
         if (groupEnd - group > 1)
           for (auto member = group; member != groupEnd; ++member)
-            firstLeafOfName[leafOf(*member)] = leafOf(*group);
+            firstLeafOfName[(*member)->leaf] = (*group)->leaf;
         group = groupEnd;
       }
     }
@@ -79,18 +99,19 @@ void DuplicateCheck::finish() {
   // its first occurrence until a repeat has reported it.
   for (std::uint32_t i = 0; i < count; ++i) {
     const std::uint32_t first = firstLeafOfName[i];
-    if (first != kUnique && first != i) report(leaves_[i], leaves_[first].location);
+    if (first != kUnique && first != i) report(i, leaves_[first].location);
   }
 }
 
-void DuplicateCheck::report(const Leaf &repeat, std::uint32_t &firstLocation) {
+void DuplicateCheck::report(std::uint32_t repeat, std::uint32_t &firstLocation) {
   foundDuplicate_ = true;
   // A structure variable repeats once per member, all at one place: only a
   // place not reported before adds lines, so such a clash gives one warning.
-  const std::string &place = locations_[repeat.location];
+  const std::string &place = locations_[leaves_[repeat].location];
   if (reportedLocations_.insert(place).second) {
     using namespace FileTexts;
-    log_.append(kDuplicateWarning).append(rootName(nameOf(repeat))).append(kLineEnd);
+    names_.copyName(repeat, nameBuffer_);
+    log_.append(kDuplicateWarning).append(rootName(nameBuffer_)).append(kLineEnd);
     log_.append(kLocationFile).append(place).append(kLineEnd);
     if (firstLocation != kBlanked && !locations_[firstLocation].empty())
       log_.append(kLocationFile).append(locations_[firstLocation]).append(kLineEnd);

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "model/LargeBlocks.h"
+#include "output/BlockVector.h"
+#include "output/LeafNameStore.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -21,8 +22,16 @@
 /// by hash finds the same repeats with sequential memory access, and the
 /// repeats are then reported in leaf order, exactly as a lookup per leaf
 /// would report them.
+///
+/// The names are kept front-coded (LeafNameStore): the output pass reads
+/// them back in order to write its files, so each is kept once and small.
 class DuplicateCheck {
 public:
+  DuplicateCheck() = default;
+  /// The read position refers to this object's own names.
+  DuplicateCheck(const DuplicateCheck &) = delete;
+  DuplicateCheck &operator=(const DuplicateCheck &) = delete;
+
   /// Records one written leaf, in leaf order.
   void check(std::string_view outputName, const std::string &declLocation);
   /// Finds the repeats among the recorded leaves and builds the log.
@@ -30,9 +39,10 @@ public:
 
   /// The number of leaves recorded so far.
   std::size_t leafCount() const { return leaves_.size(); }
-  /// The name recorded for leaf number \p leaf (counted from 0). The output
-  /// pass writes its files with these names, so each is kept once.
-  std::string_view recordedName(std::size_t leaf) const { return nameOf(leaves_[leaf]); }
+  /// The name recorded for leaf number \p leaf (counted from 0), valid until
+  /// the next call. The output pass writes its files with these names, asking
+  /// for 0, 1, 2, ... once per file: in that order each costs one step.
+  std::string_view recordedName(std::size_t leaf) const;
 
   /// After finish(): whether any name repeated.
   bool foundDuplicate() const { return foundDuplicate_; }
@@ -40,19 +50,19 @@ public:
   const std::string &log() const { return log_; }
 
 private:
+  /// The name of a leaf is in names_, under the same number.
   struct Leaf {
-    std::uint64_t nameOffset; ///< in names_
-    std::uint32_t nameLength;
     std::uint32_t location; ///< index into locations_
   };
 
-  std::string_view nameOf(const Leaf &leaf) const {
-    return std::string_view(names_).substr(static_cast<std::size_t>(leaf.nameOffset), leaf.nameLength);
-  }
-  void report(const Leaf &repeat, std::uint32_t &firstLocation);
+  void report(std::uint32_t repeat, std::uint32_t &firstLocation);
 
-  std::basic_string<char, std::char_traits<char>, Model::LargeBlockAllocator<char>> names_;
-  std::vector<Leaf, Model::LargeBlockAllocator<Leaf>> leaves_;
+  LeafNameStore names_;
+  BlockVector<Leaf> leaves_;
+  /// Where recordedName() reads.
+  mutable LeafNameStore::Cursor reader_{names_};
+  /// Reused for the names that finish() decodes one by one.
+  std::string nameBuffer_;
   /// The places met so far; the leaves of one variable share one entry.
   std::vector<std::string> locations_;
   /// The places already reported, under any name (indexes into locations_

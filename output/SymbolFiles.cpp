@@ -4,6 +4,7 @@
 #include "output/SymbolFiles.h"
 
 #include "app/ConsoleTexts.h"
+#include "output/BlockVector.h"
 #include "output/CanapeDatabase.h"
 #include "output/FileTexts.h"
 #include "output/M51Map.h"
@@ -17,7 +18,6 @@
 #include <cstdint>
 #include <iostream>
 #include <string_view>
-#include <vector>
 
 namespace {
 
@@ -50,25 +50,29 @@ public:
 
   /// Appends the map line of leaf number \p i.
   void appendM51(std::string &out, std::size_t i) {
-    classify(i);
-    appendM51Line(out, leaves[i].address, classification_);
+    const WrittenLeaf &leaf = leaves[i];
+    classify(leaf, i);
+    appendM51Line(out, leaf.address, classification_);
   }
   /// Appends the CANape line of leaf number \p i.
   void appendCanape(std::string &out, std::size_t i) {
-    classify(i);
-    appendCanapeLine(out, leaves[i].address, classification_);
+    const WrittenLeaf &leaf = leaves[i];
+    classify(leaf, i);
+    appendCanapeLine(out, leaf.address, classification_);
   }
 
-  std::vector<WrittenLeaf> leaves;
+  /// In blocks that never move: a million leaves are written once, not
+  /// copied at every doubling.
+  BlockVector<WrittenLeaf> leaves;
   DuplicateCheck duplicates;
 
 private:
-  void classify(std::size_t i) {
+  void classify(const WrittenLeaf &leaf, std::size_t i) {
     // Neighbouring leaves (the elements of an array, the members of a
     // structure) mostly share their type texts.
-    if (!classified_ || !(leaves[i].type == classifiedType_)) {
-      classifyType(leaves[i].type, littleEndian_, classification_);
-      classifiedType_ = leaves[i].type;
+    if (!classified_ || !(leaf.type == classifiedType_)) {
+      classifyType(leaf.type, littleEndian_, classification_);
+      classifiedType_ = leaf.type;
       classified_ = true;
     }
     classification_.outputName.assign(duplicates.recordedName(i));
