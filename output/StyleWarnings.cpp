@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <vector>
 
 namespace {
 
@@ -13,6 +14,27 @@ namespace {
 /// reported.
 constexpr std::uint32_t kUnique = UINT32_MAX;
 constexpr std::uint32_t kBlanked = UINT32_MAX;
+
+using PackedLeaves = std::vector<std::uint64_t, Model::LargeBlockAllocator<std::uint64_t>>;
+
+/// Sorts numbers whose low 32 bits ascend (leaf numbers in leaf order) by
+/// their high 32 bits (the hashes), keeping the order of equal hashes: the
+/// same order as a sort of the whole numbers. Four stable passes of one byte
+/// each read and write the numbers in sequence, where a comparison sort of a
+/// million numbers took twenty rounds of scattered compares.
+void sortByHighHalf(PackedLeaves &packed) {
+  PackedLeaves scratch(packed.size());
+  for (unsigned shift = 32; shift < 64; shift += 8) {
+    std::size_t starts[257] = {};
+    for (const std::uint64_t value : packed)
+      ++starts[((value >> shift) & 0xff) + 1];
+    for (std::size_t digit = 1; digit <= 256; ++digit)
+      starts[digit] += starts[digit - 1];
+    for (const std::uint64_t value : packed)
+      scratch[starts[(value >> shift) & 0xff]++] = value;
+    packed.swap(scratch);
+  }
+}
 
 } // namespace
 
@@ -44,14 +66,14 @@ void DuplicateCheck::finish() {
   // Leaf numbers in the order of their names' hashes, each packed below its
   // 32-bit hash so that one sort of plain numbers brings equal names
   // together, every name in leaf order.
-  std::vector<std::uint64_t, Model::LargeBlockAllocator<std::uint64_t>> byHash(count);
+  PackedLeaves byHash(count);
   const std::hash<std::string_view> hash;
   LeafNameStore::Cursor names(names_);
   for (std::uint32_t i = 0; i < count; ++i) {
     const std::uint64_t h = hash(names.next());
     byHash[i] = (((h >> 32) ^ h) << 32) | i;
   }
-  std::sort(byHash.begin(), byHash.end());
+  sortByHighHalf(byHash);
   const auto leafOf = [](std::uint64_t packed) { return static_cast<std::uint32_t>(packed); };
   const auto hashOf = [](std::uint64_t packed) { return packed >> 32; };
 
