@@ -56,13 +56,14 @@ int runOnPath(const std::string &inputPath) {
     clock.printProgress(ConsoleTexts::kObjDumpFinished + names.dumpFileName);
   }
 
-  const DwarfDatabase database(names.dumpFileName);
+  DwarfDatabase database(names.dumpFileName);
   if (!database.dumpOpened()) {
     // Stop before any output file is touched: existing ones keep their bytes.
     printLine(ConsoleTexts::kCanNotOpenFile + names.dumpFileName);
     return 1;
   }
   clock.printProgress(ConsoleTexts::kParsingFinished);
+  database.releaseLinkIndexes();
 
   const bool written = writeSymbolFiles(names.mapFileName, names.canapeFileName, database);
   clock.printProgress(ConsoleTexts::kOutputFinished + names.mapFileName);

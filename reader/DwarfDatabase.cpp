@@ -104,6 +104,29 @@ void DwarfDatabase::parseDumpText(std::string_view dumpText) {
   });
 }
 
+namespace {
+
+/// Empties \p list and gives its memory back.
+template <class List> void release(List &list) { List().swap(list); }
+
+} // namespace
+
+void DwarfDatabase::releaseLinkIndexes() {
+  objectsByOffset.clear();
+  release(arrayTypes);
+  release(classTypes);
+  release(constTypes);
+  release(importedDeclarations);
+  release(inheritances);
+  release(members);
+  release(subroutineTypes);
+  release(typedefs);
+  release(volatileTypes);
+  release(functions);
+  release(variables);
+  release(aggregateTypes);
+}
+
 bool DwarfDatabase::isLittleEndian() { return ByteOrderFlag::isLittleEndian(); }
 
 const Model::StatementList *DwarfDatabase::findStatementList(std::uint32_t stmtListOffset) const {

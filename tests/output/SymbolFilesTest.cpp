@@ -12,6 +12,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -301,5 +302,35 @@ TEST_F(SymbolFilesTest, LeafCapCutsTheListAndConstPiecesGoNowhere) {
   EXPECT_EQ(readFile(canape).substr(kHeader.size(), 22), "VARIABLE 0x0 'first'  ");
   EXPECT_FALSE(std::filesystem::exists(log()));
 }
+
+} // namespace
+
+namespace {
+
+/// A run frees the offset index and the per-kind lists before it writes;
+/// the files must come out the same without them.
+class WithoutLinkIndexes : public testing::TestWithParam<const char *> {};
+
+TEST_P(WithoutLinkIndexes, TheFilesAreTheSame) {
+  const std::unique_ptr<DwarfDatabase> database = parseDump(dataDump(GetParam()));
+  SymbolTexts before;
+  makeSymbolTexts(*database, before);
+  ASSERT_FALSE(before.m51.empty());
+
+  database->releaseLinkIndexes();
+  EXPECT_TRUE(database->objectsByOffset.empty());
+  EXPECT_TRUE(database->members.empty());
+  EXPECT_TRUE(database->variables.empty());
+  EXPECT_FALSE(database->locatedObjects.empty());
+  SymbolTexts after;
+  makeSymbolTexts(*database, after);
+  EXPECT_EQ(after.m51, before.m51);
+  EXPECT_EQ(after.canape, before.canape);
+  EXPECT_EQ(after.styleWarnings, before.styleWarnings);
+}
+
+INSTANTIATE_TEST_SUITE_P(RealDumps, WithoutLinkIndexes,
+                         testing::Values("golden-dwarf4.txt", "drive-dwarf4.txt", "drive-dwarf5.txt",
+                                         "shapes-dwarf4.txt"));
 
 } // namespace
