@@ -80,6 +80,7 @@ int main(int argc, char **argv) {
   const double readSeconds = secondsSince(start);
 
   auto database = std::make_unique<DwarfDatabase>();
+  database->reserveForDump(bytes);
   start = Clock::now();
   bool bigEndianTarget = false;
   {
@@ -102,6 +103,8 @@ int main(int argc, char **argv) {
   BitFieldLayout::convertDataBitOffsets(database->members, bigEndianTarget);
   const double linkSeconds = secondsSince(start);
 
+  // As a run does: what only the link pass reads goes before the files.
+  database->releaseLinkIndexes();
   start = Clock::now();
   const bool written = writeSymbolFiles(outDir + "/phase_Vrx.m51", outDir + "/phase_CANape.db", *database);
   const double writeSeconds = secondsSince(start);

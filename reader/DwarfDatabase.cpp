@@ -51,7 +51,7 @@ DwarfDatabase::DwarfDatabase(const std::string &dumpFileName) {
   if (file == nullptr) return;
   std::error_code sizeUnknown;
   const std::uintmax_t dumpBytes = std::filesystem::file_size(dumpFileName, sizeUnknown);
-  if (!sizeUnknown) objectsByOffset.reserve(entriesToReserve(dumpBytes));
+  if (!sizeUnknown) reserveForDump(dumpBytes);
   build(*this, [file](LineParser &parser) {
     DumpLineReader reader(file);
     std::string_view line;
@@ -110,6 +110,10 @@ namespace {
 template <class List> void release(List &list) { List().swap(list); }
 
 } // namespace
+
+void DwarfDatabase::reserveForDump(std::uintmax_t dumpBytes) {
+  objectsByOffset.reserve(entriesToReserve(dumpBytes));
+}
 
 void DwarfDatabase::releaseLinkIndexes() {
   objectsByOffset.clear();

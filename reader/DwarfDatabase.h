@@ -78,6 +78,11 @@ public:
   /// Turns every stored reference offset into a pointer.
   void linkReferences();
 
+  /// Makes room in the offset index for the entries a dump of \p dumpBytes
+  /// holds, so that it does not grow step by step (the file constructor
+  /// calls it with the file's size).
+  void reserveForDump(std::uintmax_t dumpBytes);
+
   /// Frees what only the link pass reads: the offset index and the per-kind
   /// lists, `locatedObjects` excepted. The symbol files need the tree, the
   /// located objects and the line tables only, so a run frees these before
