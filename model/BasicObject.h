@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/ShortText.h"
 #include "model/Text.h"
 
 #include <cstddef>
@@ -136,7 +137,7 @@ public:
   const EntryOffset offset;
   std::int32_t declFile = 0;
   BasicObject *parent;
-  Text declLine;
+  ShortText declLine;
   Text name;
   std::uint32_t stmtListOffset = 0;
   /// Set only while getSize() is working on this object; marks the object as
