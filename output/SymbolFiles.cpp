@@ -18,16 +18,52 @@
 #include <cstdint>
 #include <iostream>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 namespace {
 
 /// What the files need of one written leaf besides its output name, which
 /// the duplicate check keeps. A CANape line is about 240 bytes and a map line
-/// about 70; this entry is 20, so a dump with millions of leaves does not
-/// hold its whole files in memory.
+/// about 70; this entry is 8, so a dump with millions of leaves does not hold
+/// its whole files in memory.
 struct WrittenLeaf {
   std::uint32_t address;
-  LeafType type;
+  /// The leaf's type in the pass's table of distinct types.
+  std::uint32_t type;
+};
+
+/// The distinct leaf types of a pass, numbered in the order they first
+/// occur. A dump has a few dozen of them (byte sizes, signedness, bit-field
+/// shapes) against millions of leaves.
+class LeafTypeTable {
+public:
+  std::uint32_t numberOf(const LeafType &type) {
+    // Neighbouring leaves (the elements of an array, the members of a
+    // structure) mostly share their type.
+    if (!types_.empty() && types_[last_] == type) return last_;
+    const auto found = numbers_.find(type);
+    if (found != numbers_.end()) return last_ = found->second;
+    last_ = static_cast<std::uint32_t>(types_.size());
+    types_.push_back(type);
+    numbers_.emplace(type, last_);
+    return last_;
+  }
+  const LeafType &operator[](std::uint32_t number) const { return types_[number]; }
+
+private:
+  struct Hash {
+    std::size_t operator()(const LeafType &type) const {
+      std::uint64_t h = static_cast<std::uint32_t>(type.byteSize);
+      h = h * 0x9E3779B97F4A7C15u + static_cast<std::uint32_t>(type.bitOffset);
+      h = h * 0x9E3779B97F4A7C15u + static_cast<std::uint32_t>(type.bitSize);
+      h = h * 0x9E3779B97F4A7C15u + (type.isSigned ? 1u : 0u);
+      return static_cast<std::size_t>(h ^ (h >> 32));
+    }
+  };
+  std::vector<LeafType> types_;
+  std::unordered_map<LeafType, std::uint32_t, Hash> numbers_;
+  std::uint32_t last_ = 0;
 };
 
 /// Records each leaf as it comes out of the expansion: its entry for the
@@ -44,7 +80,7 @@ public:
     name_.clear();
     appendOutputName(name_, leaf.symbolName, type, littleEndian_);
     duplicates.check(name_, leaf.declLocation);
-    leaves.push_back(WrittenLeaf{leaf.address, type});
+    leaves.push_back(WrittenLeaf{leaf.address, types_.numberOf(type)});
   }
   bool takesConstLeaves() const override { return false; }
 
@@ -68,23 +104,23 @@ public:
 
 private:
   void classify(const WrittenLeaf &leaf, std::size_t i) {
-    // Neighbouring leaves (the elements of an array, the members of a
-    // structure) mostly share their type texts.
-    if (!classified_ || !(leaf.type == classifiedType_)) {
-      classifyType(leaf.type, littleEndian_, classification_);
+    // Neighbouring leaves mostly share their type texts.
+    if (leaf.type != classifiedType_) {
+      classifyType(types_[leaf.type], littleEndian_, classification_);
       classifiedType_ = leaf.type;
-      classified_ = true;
     }
     classification_.outputName.assign(duplicates.recordedName(i));
   }
 
+  static constexpr std::uint32_t kNoType = UINT32_MAX;
+
   const bool littleEndian_;
+  LeafTypeTable types_;
   /// Reused from leaf to leaf.
   std::string name_;
   LeafClassification classification_;
-  /// The type whose texts classification_ holds, once there is one.
-  LeafType classifiedType_;
-  bool classified_ = false;
+  /// The type whose texts classification_ holds, kNoType before the first.
+  std::uint32_t classifiedType_ = kNoType;
 };
 
 /// Lines are made into a buffer of this size, which is handed on whenever
