@@ -44,6 +44,7 @@ def main(kv_dir, out_path):
     regex = read_kv(os.path.join(kv_dir, "baseline-regex.kv"))
     matcher = read_kv(os.path.join(kv_dir, "baseline-matcher.kv"))
     objdump = read_kv(os.path.join(kv_dir, "objdump.kv"))
+    fresh = read_kv(os.path.join(kv_dir, "fresh.kv"))
     profile = read_kv(os.path.join(kv_dir, "profile.kv"))
 
     speed = {s: mb(r["bytes"]) / float(r["median_s"]) for s, r in runs.items()}
@@ -93,6 +94,20 @@ def main(kv_dir, out_path):
         w("| %s (%.0f MB) | %s | %s s | %.0f | %s s | %.0f | %s | %.0f MB | %.3f | %s |" % (
             s, mb(r["bytes"]), r["lines"], r["median_s"], speed[s], r["median_cpu_s"], cpu_speed[s],
             r["times"], mb(rss), rss / float(r["bytes"]), r["map_lines"]))
+    fresh_speed = None
+    if fresh and fresh.get("size") in runs:
+        r = runs[fresh["size"]]
+        fresh_speed = mb(r["bytes"]) / float(fresh["median_s"])
+        w("")
+        w("Each run above replaces the files of the run before, as a rerun after every build does; on ext4"
+          " the rename over an existing file first starts writing the new file out, and the old file is"
+          " deleted. Into a directory without the files (a first run, a clean build directory):")
+        w("")
+        w("| dump | wall (median) | MB/s wall | CPU (median) | MB/s CPU | wall, all runs (s) |")
+        w("|---|---|---|---|---|---|")
+        w("| %s, no files yet | %s s | %.0f | %s s | %.0f | %s |" % (
+            fresh["size"], fresh["median_s"], fresh_speed, fresh["median_cpu_s"],
+            mb(r["bytes"]) / float(fresh["median_cpu_s"]), fresh["times"]))
     w("")
     w("## Phases (phase_timer, one run)")
     w("")
@@ -158,8 +173,11 @@ def main(kv_dir, out_path):
     w("| target | measured | |")
     w("|---|---|---|")
     if "1G" in speed:
-        w("| >= 500 MB/s on 1 GB (stretch 1 GB/s) | %.0f MB/s (%.0f MB/s of CPU time) | %s |" % (
-            speed["1G"], cpu_speed["1G"], verdict(speed["1G"] >= 500)))
+        first_run = ""
+        if fresh_speed is not None and fresh.get("size") == "1G":
+            first_run = "; %.0f MB/s when the files are not there yet" % fresh_speed
+        w("| >= 500 MB/s on 1 GB (stretch 1 GB/s) | %.0f MB/s (%.0f MB/s of CPU time%s) | %s |" % (
+            speed["1G"], cpu_speed["1G"], first_run, verdict(speed["1G"] >= 500)))
     if ratio is not None:
         w("| >= 40 x the std::regex baseline | %.1f x | %s |" % (ratio, verdict(ratio >= 40)))
     if "1G" in runs:
