@@ -12,7 +12,6 @@ void OffsetIndex::insert(Model::EntryOffset offset, Model::BasicObject *object) 
   }
   offsets_.push_back(offset);
   objects_.push_back(object);
-  if (!rangeStarts_.empty()) rangeStarts_.clear();
 }
 
 namespace {
@@ -25,8 +24,14 @@ constexpr std::size_t kKeysPerRange = 4;
 } // namespace
 
 void OffsetIndex::settle() const {
-  if (!sorted_) sortKeys();
-  if (rangeStarts_.empty() && !offsets_.empty()) buildRangeStarts();
+  if (!sorted_) {
+    sortKeys();
+    rangeStarts_.clear();
+  }
+  // The table ends with the number of keys it was built for; entries only
+  // ever append, so a table of another count is out of date.
+  if (!offsets_.empty() && (rangeStarts_.empty() || rangeStarts_.back() != offsets_.size()))
+    buildRangeStarts();
 }
 
 void OffsetIndex::buildRangeStarts() const {

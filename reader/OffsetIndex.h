@@ -16,8 +16,8 @@
 /// parse is over, a table of where each range of keys starts narrows every
 /// lookup to a few neighbouring keys: the link pass looks up millions of
 /// offsets, and a binary search over all keys missed the cache at most of
-/// its twenty-odd steps. (An entry after a lookup drops the table, which the
-/// next lookup builds anew: the parse only enters, the link pass only looks
+/// its twenty-odd steps. (An entry after a lookup makes the next lookup
+/// build the table anew: the parse only enters, the link pass only looks
 /// up.)
 class OffsetIndex {
 public:
@@ -42,7 +42,8 @@ private:
   mutable std::vector<Model::BasicObject *, Model::LargeBlockAllocator<Model::BasicObject *>> objects_;
   mutable bool sorted_ = true;
   /// rangeStarts_[r] is the position of the first key >= r << rangeShift_;
-  /// one more element holds the end. Empty until built, and after a change.
+  /// one more element holds the end, the number of keys it was built for.
+  /// Empty until the first lookup.
   mutable std::vector<std::size_t> rangeStarts_;
   mutable unsigned rangeShift_ = 0;
 };

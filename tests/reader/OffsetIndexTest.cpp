@@ -29,6 +29,11 @@ TEST(OffsetIndex, FindsEveryKeyEnteredInOrder) {
   EXPECT_EQ(index.find(0), nullptr);
   EXPECT_EQ(index.find(0xffffffff), nullptr);
   EXPECT_EQ(index.size(), entered.size());
+  // A key entered in order after the lookups, beyond every earlier one.
+  Model::BasicObject *later = o.make(0x5000);
+  index.insert(0x5000, later);
+  EXPECT_EQ(index.find(0x5000), later);
+  EXPECT_EQ(index.find(entered.front()->offset), entered.front());
 }
 
 TEST(OffsetIndex, KeepsTheFirstObjectOfARepeatedKey) {
