@@ -117,6 +117,17 @@ protected:
     return start == std::string::npos ? console_ : console_.substr(start);
   }
 
+  /// Runs on work()/app_ObjDump.txt, prepared by the caller as a dump that
+  /// cannot be read: "Can not open file", exit 1, the earlier files kept.
+  void expectDumpRefusedAndOutputsKept() {
+    writeEarlierOutputs(work());
+    EXPECT_EQ(run((work() / "app.txt").string()), 1);
+    const std::string directory = work().string() + "/";
+    EXPECT_EQ(consoleAfterBanner(),
+              consoleHead(directory) + "Can not open file: " + directory + "app_ObjDump.txt\n");
+    EXPECT_TRUE(rewrittenOutputs(work(), kStaticsDump).empty());
+  }
+
   fs::path scratch_;
   fs::path reference_;
   std::string console_;
@@ -126,13 +137,7 @@ protected:
 
 TEST_F(FileSystemFaultTest, DumpThatIsADirectoryIsNotOpenedAndNoOutputIsTouched) {
   fs::create_directory(work() / "app_ObjDump.txt");
-  writeEarlierOutputs(work());
-
-  EXPECT_EQ(run((work() / "app.txt").string()), 1);
-  const std::string directory = work().string() + "/";
-  EXPECT_EQ(consoleAfterBanner(),
-            consoleHead(directory) + "Can not open file: " + directory + "app_ObjDump.txt\n");
-  EXPECT_TRUE(rewrittenOutputs(work(), kStaticsDump).empty());
+  expectDumpRefusedAndOutputsKept();
 }
 
 #ifdef __linux__
@@ -140,13 +145,7 @@ TEST_F(FileSystemFaultTest, DumpWithAReadErrorIsNotParsedAndNoOutputIsTouched) {
   // Reading a process's own memory file from offset 0 fails with an I/O
   // error, for root too: a dump on a failing disk.
   fs::create_symlink("/proc/self/mem", work() / "app_ObjDump.txt");
-  writeEarlierOutputs(work());
-
-  EXPECT_EQ(run((work() / "app.txt").string()), 1);
-  const std::string directory = work().string() + "/";
-  EXPECT_EQ(consoleAfterBanner(),
-            consoleHead(directory) + "Can not open file: " + directory + "app_ObjDump.txt\n");
-  EXPECT_TRUE(rewrittenOutputs(work(), kStaticsDump).empty());
+  expectDumpRefusedAndOutputsKept();
 }
 #endif
 
