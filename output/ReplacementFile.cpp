@@ -1,6 +1,5 @@
 #include "output/ReplacementFile.h"
 
-#include <atomic>
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
@@ -43,8 +42,6 @@ bool renameOver(const std::string &from, const std::string &to) {
 #endif
 }
 
-std::atomic<unsigned> temporaryCounter{0};
-
 } // namespace
 
 ReplacementFile::ReplacementFile(std::string fileName) : fileName_(resolvedName(fileName)) {
@@ -54,8 +51,7 @@ ReplacementFile::ReplacementFile(std::string fileName) : fileName_(resolvedName(
   const fs::file_status status = fs::status(fs::path(fileName_), error);
   if (fs::exists(status) && !fs::is_regular_file(status)) return;
 
-  temporaryName_ =
-      fileName_ + "." + std::to_string(processId()) + "-" + std::to_string(temporaryCounter++) + ".tmp";
+  temporaryName_ = fileName_ + "." + std::to_string(processId()) + ".tmp";
   // Binary, so that the CR LF line ends stay exact on Windows.
   file_ = std::fopen(temporaryName_.c_str(), "wb");
   if (file_ == nullptr) return;

@@ -8,6 +8,10 @@
 /// temporary file in the same directory, which replaces the file only once
 /// all of it is written and closed. Until then, and whenever anything fails,
 /// an existing file keeps its bytes and the temporary file is removed.
+///
+/// The temporary file is named after the file and the process, so one
+/// process replaces a given file with one ReplacementFile at a time (a run
+/// writes its three files one after the other).
 class ReplacementFile {
 public:
   /// Opens the temporary file for \p fileName; see isOpen().
