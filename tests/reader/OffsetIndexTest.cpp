@@ -81,8 +81,8 @@ TEST(OffsetIndex, FindsKeysAtTheEdgesOfItsRangesAndNothingBetween) {
   std::vector<Model::EntryOffset> keys;
   for (Model::EntryOffset offset = 0; offset < 64; ++offset)
     keys.push_back(offset);
-  for (Model::EntryOffset offset : {0xffu, 0x100u, 0x101u, 0xfffeu, 0x10000u, 0x7fffffffu, 0x80000000u,
-                                    0xfffffffeu, 0xffffffffu})
+  for (Model::EntryOffset offset :
+       {0xffu, 0x100u, 0x101u, 0xfffeu, 0x10000u, 0x7fffffffu, 0x80000000u, 0xfffffffeu, 0xffffffffu})
     keys.push_back(offset);
   Objects o;
   OffsetIndex index;
@@ -92,7 +92,8 @@ TEST(OffsetIndex, FindsKeysAtTheEdgesOfItsRangesAndNothingBetween) {
     ASSERT_NE(index.find(key), nullptr) << std::hex << key;
     EXPECT_EQ(index.find(key)->offset, key) << std::hex << key;
   }
-  for (Model::EntryOffset miss : {64u, 0xfeu, 0x102u, 0xffffu, 0x10001u, 0x7ffffffeu, 0x80000001u, 0xfffffffdu})
+  for (Model::EntryOffset miss :
+       {64u, 0xfeu, 0x102u, 0xffffu, 0x10001u, 0x7ffffffeu, 0x80000001u, 0xfffffffdu})
     EXPECT_EQ(index.find(miss), nullptr) << std::hex << miss;
   // An entry after the lookups is found as well.
   index.insert(0x200, o.make(0x200));
