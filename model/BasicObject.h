@@ -138,7 +138,9 @@ public:
   std::int32_t declFile = 0;
   BasicObject *parent;
   ShortText declLine;
-  Text name;
+  /// Set from the dump through the database's `TextPool`, which keeps each
+  /// longer name once.
+  ShortText name;
   std::uint32_t stmtListOffset = 0;
   /// Set only while getSize() is working on this object; marks the object as
   /// "further up the current chain" so that reference cycles answer 0.

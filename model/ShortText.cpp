@@ -24,7 +24,7 @@ void ShortText::assign(std::string_view s) {
 }
 
 void ShortText::release() noexcept {
-  if (onHeap()) ::operator delete (const_cast<char *>(heapBlock()), std::align_val_t{kHeapAlignment});
+  if (onHeap()) ::operator delete (const_cast<char *>(outsideBlock()), std::align_val_t{kHeapAlignment});
 }
 
 } // namespace Model

@@ -9,23 +9,26 @@
 
 namespace Model {
 
-/// An owned text in 8 bytes, for `declLine`: the text of a line number, which
-/// every model object carries (copied from its parent when the entry has
-/// none). Up to seven characters stay inside; a longer text goes to the heap.
-/// Against a 16-byte `Text`, a dump of millions of objects saves 8 bytes on
-/// each.
+class TextPool;
+
+/// A text in 8 bytes, for the `name` and `declLine` that every model object
+/// carries. Up to seven characters stay inside; a longer text goes to the
+/// heap, or refers to the copy a `TextPool` holds. Against a 16-byte `Text`,
+/// a dump of millions of objects saves 8 bytes per field on each.
 ///
-/// The two forms are told apart by one byte: the one that holds the least
-/// significant byte of a pointer stored in the eight bytes. A heap block is
-/// aligned to 8, so that byte is even for the heap form; the inline form sets
-/// it to 2 * length + 1. The characters fill the other seven bytes.
+/// The forms are told apart by one byte: the one that holds the least
+/// significant byte of a pointer stored in the eight bytes. The inline form
+/// sets it to 2 * length + 1 (odd). A heap block is aligned to 8, so the
+/// heap form's byte is a multiple of 4; a pooled text is aligned to 4 and
+/// its pointer is stored with 2 added. Heap blocks and pooled texts both
+/// hold a 32-bit length, then the characters.
 class ShortText {
 public:
   ShortText() noexcept { setInline(0); }
   ShortText(std::string_view s) { assign(s); }                     // NOLINT: implicit by design
   ShortText(const char *s) { assign(std::string_view(s)); }        // NOLINT
   ShortText(const std::string &s) { assign(std::string_view(s)); } // NOLINT
-  ShortText(const ShortText &other) { assign(other.view()); }
+  ShortText(const ShortText &other) { copyFrom(other); }
   ShortText(ShortText &&other) noexcept {
     std::memcpy(bytes_, other.bytes_, sizeof bytes_);
     other.setInline(0);
@@ -62,8 +65,8 @@ public:
   }
 
   std::string_view view() const noexcept {
-    if (onHeap()) {
-      const char *block = heapBlock();
+    if (!isInline()) {
+      const char *block = outsideBlock();
       std::uint32_t length;
       std::memcpy(&length, block, sizeof length);
       return {block + kHeapHeader, length};
@@ -81,7 +84,11 @@ public:
 
   static constexpr std::size_t kInlineCapacity = 7;
 
+  /// Whether the text refers to a TextPool's copy rather than owning one.
+  bool isPooled() const noexcept { return (bytes_[kTag] & 3U) == kPooledMark; }
+
 private:
+  friend class TextPool;
   static_assert(std::endian::native == std::endian::little || std::endian::native == std::endian::big,
                 "the tag byte is found by the byte order");
   /// The byte that holds a stored pointer's least significant byte.
@@ -90,12 +97,31 @@ private:
   /// The heap block: a 32-bit length, then the characters.
   static constexpr std::size_t kHeapHeader = sizeof(std::uint32_t);
   static constexpr std::size_t kHeapAlignment = 8;
+  /// Added to the pointer of a pooled text.
+  static constexpr unsigned kPooledMark = 2;
 
-  bool onHeap() const noexcept { return (bytes_[kTag] & 1U) == 0; }
-  const char *heapBlock() const noexcept {
+  bool isInline() const noexcept { return (bytes_[kTag] & 1U) != 0; }
+  bool onHeap() const noexcept { return (bytes_[kTag] & 3U) == 0; }
+  std::uint64_t word() const noexcept {
     std::uint64_t word;
     std::memcpy(&word, bytes_, sizeof word);
-    return reinterpret_cast<const char *>(static_cast<std::uintptr_t>(word));
+    return word;
+  }
+  /// The heap block or the pooled text: a 32-bit length, then the characters.
+  const char *outsideBlock() const noexcept {
+    return reinterpret_cast<const char *>(static_cast<std::uintptr_t>(word() & ~std::uint64_t{3}));
+  }
+  /// Refers to \p pooled, a length and characters aligned to 4 that outlive
+  /// this text.
+  void referTo(const char *pooled) noexcept {
+    const auto word = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(pooled)) + kPooledMark;
+    std::memcpy(bytes_, &word, sizeof word);
+  }
+  void copyFrom(const ShortText &other) {
+    if (other.onHeap())
+      assign(other.view());
+    else
+      std::memcpy(bytes_, other.bytes_, sizeof bytes_);
   }
   void setInline(std::size_t length) noexcept {
     std::memset(bytes_, 0, sizeof bytes_);

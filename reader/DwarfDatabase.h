@@ -3,6 +3,7 @@
 #include "model/LargeBlocks.h"
 #include "model/Model.h"
 #include "model/ObjectArena.h"
+#include "model/TextPool.h"
 #include "reader/OffsetIndex.h"
 
 #include <cstdint>
@@ -47,6 +48,9 @@ public:
   /// The memory of the model objects below the root; declared before `root`
   /// so that it outlives the tree.
   Model::ObjectArena arena;
+  /// The longer names of the model objects, each kept once; declared before
+  /// `root` for the same reason.
+  Model::TextPool namePool;
   // Owned: the root of the tree (null until a parse starts) and the line
   // tables (including ones not indexed because their offset repeated).
   std::unique_ptr<Model::BasicObject> root;
