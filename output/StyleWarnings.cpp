@@ -20,10 +20,11 @@ using PackedLeaves = std::vector<std::uint64_t, Model::LargeBlockAllocator<std::
 /// Sorts numbers whose low 32 bits ascend (leaf numbers in leaf order) by
 /// their high 32 bits (the hashes), keeping the order of equal hashes: the
 /// same order as a sort of the whole numbers. Four stable passes of one byte
-/// each read and write the numbers in sequence, where a comparison sort of a
-/// million numbers took twenty rounds of scattered compares.
-void sortByHighHalf(PackedLeaves &packed) {
-  PackedLeaves scratch(packed.size());
+/// each read and write the numbers in sequence, where a comparison sort took
+/// twenty rounds of scattered compares. \p scratch is reused from call to
+/// call.
+void sortByHighHalf(PackedLeaves &packed, PackedLeaves &scratch) {
+  scratch.resize(packed.size());
   for (unsigned shift = 32; shift < 64; shift += 8) {
     std::size_t starts[257] = {};
     for (const std::uint64_t value : packed)
@@ -34,6 +35,15 @@ void sortByHighHalf(PackedLeaves &packed) {
       scratch[starts[(value >> shift) & 0xff]++] = value;
     packed.swap(scratch);
   }
+}
+
+/// The check sorts the leaves whose hashes start with the same three bits
+/// together: an eighth of the leaves at a time.
+constexpr unsigned kHashRangeBits = 3;
+
+std::uint32_t hashOf(std::string_view name) {
+  const std::uint64_t h = std::hash<std::string_view>{}(name);
+  return static_cast<std::uint32_t>((h >> 32) ^ h);
 }
 
 } // namespace
@@ -51,7 +61,7 @@ std::string_view rootName(std::string_view name) {
 void DuplicateCheck::check(std::string_view outputName, const std::string &declLocation) {
   // The leaves of one variable arrive together and share their place.
   if (locations_.empty() || locations_.back() != declLocation) locations_.push_back(declLocation);
-  leaves_.push_back(Leaf{static_cast<std::uint32_t>(locations_.size() - 1)});
+  leaves_.push_back(Leaf{static_cast<std::uint32_t>(locations_.size() - 1), hashOf(outputName)});
   names_.append(outputName);
 }
 
@@ -63,66 +73,75 @@ std::string_view DuplicateCheck::recordedName(std::size_t leaf) const {
 void DuplicateCheck::finish() {
   const auto count = static_cast<std::uint32_t>(leaves_.size());
 
-  // Leaf numbers in the order of their names' hashes, each packed below its
-  // 32-bit hash so that one sort of plain numbers brings equal names
-  // together, every name in leaf order.
-  PackedLeaves byHash(count);
-  const std::hash<std::string_view> hash;
-  LeafNameStore::Cursor names(names_);
-  for (std::uint32_t i = 0; i < count; ++i) {
-    const std::uint64_t h = hash(names.next());
-    byHash[i] = (((h >> 32) ^ h) << 32) | i;
-  }
-  sortByHighHalf(byHash);
-  const auto leafOf = [](std::uint64_t packed) { return static_cast<std::uint32_t>(packed); };
-  const auto hashOf = [](std::uint64_t packed) { return packed >> 32; };
+  // Every leaf whose name repeats, with the number of the name's first leaf.
+  struct Repeat {
+    std::uint32_t leaf;
+    std::uint32_t firstLeaf;
+  };
+  std::vector<Repeat> repeats;
 
-  // For every leaf whose name repeats, the number of the name's first leaf.
-  // The names of a run of equal hashes (rare, and short) are decoded one by
-  // one to be compared.
-  std::vector<std::uint32_t, Model::LargeBlockAllocator<std::uint32_t>> firstLeafOfName(count, kUnique);
   struct Member {
     std::string name;
     std::uint32_t leaf = 0;
   };
   std::vector<Member> members; // the strings are kept from run to run
   std::vector<const Member *> byNameThenLeaf;
-  for (auto run = byHash.begin(); run != byHash.end();) {
-    auto runEnd = run + 1;
-    while (runEnd != byHash.end() && hashOf(*runEnd) == hashOf(*run))
-      ++runEnd;
-    const auto runLength = static_cast<std::size_t>(runEnd - run);
-    if (runLength > 1) {
-      if (members.size() < runLength) members.resize(runLength);
-      byNameThenLeaf.clear();
-      for (std::size_t m = 0; m < runLength; ++m) {
-        members[m].leaf = leafOf(run[static_cast<std::ptrdiff_t>(m)]);
-        names_.copyName(members[m].leaf, members[m].name);
-        byNameThenLeaf.push_back(&members[m]);
-      }
-      // One hash may stand for several names.
-      std::sort(byNameThenLeaf.begin(), byNameThenLeaf.end(), [](const Member *a, const Member *b) {
-        return a->name != b->name ? a->name < b->name : a->leaf < b->leaf;
-      });
-      for (auto group = byNameThenLeaf.begin(); group != byNameThenLeaf.end();) {
-        auto groupEnd = group + 1;
-        while (groupEnd != byNameThenLeaf.end() && (*groupEnd)->name == (*group)->name)
-          ++groupEnd;
-        if (groupEnd - group > 1)
-          for (auto member = group; member != groupEnd; ++member)
-            firstLeafOfName[(*member)->leaf] = (*group)->leaf;
-        group = groupEnd;
-      }
+  PackedLeaves byHash;
+  PackedLeaves scratch;
+  for (std::uint32_t range = 0; range < (1U << kHashRangeBits); ++range) {
+    // The leaf numbers of this range of hashes in the order of their hashes,
+    // each packed below its hash so that one sort of plain numbers brings
+    // equal names together, every name in leaf order.
+    byHash.clear();
+    for (std::size_t start = 0; start < count;) {
+      std::size_t pieceSize = 0;
+      const Leaf *piece = leaves_.piece(start, pieceSize);
+      for (std::size_t k = 0; k < pieceSize; ++k)
+        if (piece[k].nameHash >> (32 - kHashRangeBits) == range)
+          byHash.push_back(std::uint64_t{piece[k].nameHash} << 32 | (start + k));
+      start += pieceSize;
     }
-    run = runEnd;
+    sortByHighHalf(byHash, scratch);
+    const auto leafOf = [](std::uint64_t packed) { return static_cast<std::uint32_t>(packed); };
+    const auto hashIn = [](std::uint64_t packed) { return packed >> 32; };
+
+    // The names of a run of equal hashes (rare, and short) are decoded one by
+    // one to be compared.
+    for (auto run = byHash.begin(); run != byHash.end();) {
+      auto runEnd = run + 1;
+      while (runEnd != byHash.end() && hashIn(*runEnd) == hashIn(*run))
+        ++runEnd;
+      const auto runLength = static_cast<std::size_t>(runEnd - run);
+      if (runLength > 1) {
+        if (members.size() < runLength) members.resize(runLength);
+        byNameThenLeaf.clear();
+        for (std::size_t m = 0; m < runLength; ++m) {
+          members[m].leaf = leafOf(run[static_cast<std::ptrdiff_t>(m)]);
+          names_.copyName(members[m].leaf, members[m].name);
+          byNameThenLeaf.push_back(&members[m]);
+        }
+        // One hash may stand for several names.
+        std::sort(byNameThenLeaf.begin(), byNameThenLeaf.end(), [](const Member *a, const Member *b) {
+          return a->name != b->name ? a->name < b->name : a->leaf < b->leaf;
+        });
+        for (auto group = byNameThenLeaf.begin(); group != byNameThenLeaf.end();) {
+          auto groupEnd = group + 1;
+          while (groupEnd != byNameThenLeaf.end() && (*groupEnd)->name == (*group)->name)
+            ++groupEnd;
+          for (auto member = group + 1; member < groupEnd; ++member)
+            repeats.push_back(Repeat{(*member)->leaf, (*group)->leaf});
+          group = groupEnd;
+        }
+      }
+      run = runEnd;
+    }
   }
 
   // The repeats in leaf order. The first leaf of a name keeps the place of
   // its first occurrence until a repeat has reported it.
-  for (std::uint32_t i = 0; i < count; ++i) {
-    const std::uint32_t first = firstLeafOfName[i];
-    if (first != kUnique && first != i) report(i, leaves_[first].location);
-  }
+  std::sort(repeats.begin(), repeats.end(), [](const Repeat &a, const Repeat &b) { return a.leaf < b.leaf; });
+  for (const Repeat &repeat : repeats)
+    report(repeat.leaf, leaves_[repeat.firstLeaf].location);
 }
 
 void DuplicateCheck::report(std::uint32_t repeat, std::uint32_t &firstLocation) {

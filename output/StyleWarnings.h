@@ -18,10 +18,12 @@
 ///
 /// The leaves are recorded during the pass and checked in finish(). Looking
 /// each name up in a hash table as it comes costs a cache miss per leaf, the
-/// largest cost of a run with millions of leaves; sorting the recorded names
-/// by hash finds the same repeats with sequential memory access, and the
-/// repeats are then reported in leaf order, exactly as a lookup per leaf
-/// would report them.
+/// largest cost of a run with millions of leaves; sorting the recorded
+/// leaves by the hashes of their names finds the same repeats with
+/// sequential memory access, and the repeats are then reported in leaf
+/// order, exactly as a lookup per leaf would report them. The sort takes one
+/// range of hashes at a time, so that it needs a small fraction of the
+/// leaves' memory at a time, not a copy of all of them.
 ///
 /// The names are kept front-coded (LeafNameStore): the output pass reads
 /// them back in order to write its files, so each is kept once and small.
@@ -53,6 +55,7 @@ private:
   /// The name of a leaf is in names_, under the same number.
   struct Leaf {
     std::uint32_t location; ///< index into locations_
+    std::uint32_t nameHash; ///< of the name, taken while it is at hand
   };
 
   void report(std::uint32_t repeat, std::uint32_t &firstLocation);
