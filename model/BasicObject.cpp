@@ -16,7 +16,7 @@ void ObjectDeleter::operator()(BasicObject *object) const {
 
 std::size_t ChildList::size() const {
   std::size_t count = 0;
-  for (const BasicObject *child = first_.get(); child != nullptr; child = child->nextSibling())
+  for (auto it = begin(); it != end(); ++it)
     ++count;
   return count;
 }
@@ -32,31 +32,41 @@ BasicObject::BasicObject(EntryOffset offset, BasicObject *parent, ObjectKind kin
 }
 
 BasicObject::~BasicObject() {
-  // Everything this object owns, its children and (as a member of a child
-  // list) the siblings after it, goes onto one stack linked through the
-  // objects' own sibling links. Each object popped from it hands its
-  // children to the stack and then dies with nothing left to own, so neither
-  // depth nor breadth turns into recursion.
+  // Everything this object owns goes onto one stack linked through the
+  // objects' own sibling links: the ring of its children, opened after the
+  // last child. (A child is destroyed only this way, with its parent's ring
+  // open, so its own sibling link never leads back to it.) Each object
+  // popped from the stack hands its children to the stack and then dies
+  // with nothing left to own, so neither depth nor breadth turns into
+  // recursion.
   OwnedObject pending = std::move(nextSibling_);
-  if (children.first_ != nullptr) {
+  if (children.last_ != nullptr) {
+    // Taking the first child from the last opens the ring into a chain.
+    OwnedObject first = std::move(children.last_->nextSibling_);
     children.last_->nextSibling_ = std::move(pending);
-    pending = std::move(children.first_);
+    pending = std::move(first);
     children.last_ = nullptr;
   }
   while (pending != nullptr) {
     OwnedObject next = std::move(pending);
     pending = std::move(next->nextSibling_);
-    if (next->children.first_ != nullptr) {
+    if (next->children.last_ != nullptr) {
+      OwnedObject first = std::move(next->children.last_->nextSibling_);
       next->children.last_->nextSibling_ = std::move(pending);
-      pending = std::move(next->children.first_);
+      pending = std::move(first);
       next->children.last_ = nullptr;
     }
   }
 }
 
 void BasicObject::addChild(BasicObject *child) {
-  OwnedObject &slot = children.last_ == nullptr ? children.first_ : children.last_->nextSibling_;
-  slot.reset(child);
+  if (children.last_ == nullptr) {
+    // A ring of one: the only child is its own first.
+    child->nextSibling_.reset(child);
+  } else {
+    child->nextSibling_ = std::move(children.last_->nextSibling_);
+    children.last_->nextSibling_.reset(child);
+  }
   children.last_ = child;
 }
 

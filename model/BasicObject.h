@@ -54,10 +54,13 @@ using OwnedObject = std::unique_ptr<BasicObject, ObjectDeleter>;
 
 /// The children of a model object, in the order they were added.
 ///
-/// A singly linked list through the children themselves: the list owns the
-/// first child, each child owns the next one. Millions of objects thus need
-/// no child array of their own, which would cost a heap block per parent and
-/// unused capacity on each. Iteration gives plain pointers.
+/// A ring through the children themselves: each child owns the next one and
+/// the last child owns the first; the list keeps a plain pointer to the last
+/// child, from which both ends are one step away. Millions of objects thus
+/// need 8 bytes for their children, not a child array of their own (a heap
+/// block per parent and unused capacity on each) nor a first and a last
+/// pointer. The ring belongs to the parent: the parent's destructor opens it
+/// and destroys the children. Iteration gives plain pointers.
 class ChildList {
 public:
   class const_iterator {
@@ -69,7 +72,7 @@ public:
     using reference = BasicObject *const &;
 
     const_iterator() = default;
-    explicit const_iterator(BasicObject *at) : at_(at) {}
+    const_iterator(BasicObject *at, BasicObject *last) : at_(at), last_(last) {}
     reference operator*() const { return at_; }
     const_iterator &operator++();
     const_iterator operator++(int) {
@@ -82,19 +85,19 @@ public:
 
   private:
     BasicObject *at_ = nullptr;
+    BasicObject *last_ = nullptr;
   };
 
-  const_iterator begin() const { return const_iterator(first_.get()); }
+  const_iterator begin() const { return const_iterator(front(), last_); }
   const_iterator end() const { return const_iterator(); }
-  bool empty() const { return first_ == nullptr; }
-  BasicObject *front() const { return first_.get(); }
+  bool empty() const { return last_ == nullptr; }
+  BasicObject *front() const;
   BasicObject *back() const { return last_; }
   /// Counts the children: a walk over the list.
   std::size_t size() const;
 
 private:
   friend class BasicObject;
-  OwnedObject first_;
   BasicObject *last_ = nullptr;
 };
 
@@ -130,7 +133,9 @@ public:
   std::string_view tracedName() const;
 
   /// The child added after this one to the same parent, or nullptr.
-  BasicObject *nextSibling() const { return nextSibling_.get(); }
+  BasicObject *nextSibling() const {
+    return parent == nullptr || parent->children.last_ == this ? nullptr : nextSibling_.get();
+  }
 
   // The fields are ordered so that the 4-byte ones pair up: a dump has
   // millions of objects, and padding would cost 8 bytes on each.
@@ -157,11 +162,16 @@ protected:
 
 private:
   friend class ChildList;
+  /// The next child of the same parent; for the last child, the first one.
   OwnedObject nextSibling_;
 };
 
+inline BasicObject *ChildList::front() const {
+  return last_ == nullptr ? nullptr : last_->nextSibling_.get();
+}
+
 inline ChildList::const_iterator &ChildList::const_iterator::operator++() {
-  at_ = at_->nextSibling();
+  at_ = at_ == last_ ? nullptr : at_->nextSibling_.get();
   return *this;
 }
 

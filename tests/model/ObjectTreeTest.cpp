@@ -118,3 +118,42 @@ TEST(ObjectTree, ArenaKeepsEveryObjectAlignedAndApart) {
     ASSERT_EQ(objects[i]->offset, i + 1); // no object overwrote another
   }
 }
+
+TEST(ObjectTree, ChildrenComeInTheOrderAddedWhileParentsInterleave) {
+  // Children are added to two parents in turn; each parent lists its own in
+  // order, both ends and the sibling links agree, and every object is
+  // destroyed once.
+  for (int count : {0, 1, 2, 3, 7}) {
+    SCOPED_TRACE(count);
+    int destroyed = 0;
+    {
+      BasicObject root(0, nullptr);
+      auto *left = new CountedObject(1, &root, destroyed);
+      auto *right = new CountedObject(2, &root, destroyed);
+      std::vector<EntryOffset> expected;
+      for (int i = 0; i < count; ++i) {
+        new CountedObject(100 + i, left, destroyed);
+        new CountedObject(200 + i, right, destroyed);
+        expected.push_back(100 + i);
+      }
+      std::vector<EntryOffset> order;
+      for (const BasicObject *child : left->children)
+        order.push_back(child->offset);
+      EXPECT_EQ(order, expected);
+      order.clear();
+      for (const BasicObject *child = left->children.front(); child != nullptr; child = child->nextSibling())
+        order.push_back(child->offset);
+      EXPECT_EQ(order, expected);
+      EXPECT_EQ(left->children.size(), static_cast<std::size_t>(count));
+      EXPECT_EQ(left->children.empty(), count == 0);
+      if (count > 0) {
+        EXPECT_EQ(left->children.front()->offset, 100u);
+        EXPECT_EQ(right->children.back()->offset, 200u + count - 1);
+        EXPECT_EQ(right->children.back()->nextSibling(), nullptr);
+      }
+      EXPECT_EQ(right->nextSibling(), nullptr);
+      EXPECT_EQ(left->nextSibling(), right);
+    }
+    EXPECT_EQ(destroyed, 2 + 2 * count);
+  }
+}
