@@ -17,9 +17,9 @@ void OffsetIndex::insert(Model::EntryOffset offset, Model::BasicObject *object) 
 namespace {
 
 /// About this many keys share a range of the start table: a lookup then
-/// searches within a cache line or two, and the table takes two bytes per
-/// key.
-constexpr std::size_t kKeysPerRange = 4;
+/// searches 64 to 128 bytes of keys, a cache line or two, and the table
+/// takes half a byte per key (it is built while the whole model is held).
+constexpr std::size_t kKeysPerRange = 16;
 
 } // namespace
 
