@@ -10,11 +10,6 @@
 
 namespace {
 
-/// A leaf whose name occurs once; and, as a recorded place, one already
-/// reported.
-constexpr std::uint32_t kUnique = UINT32_MAX;
-constexpr std::uint32_t kBlanked = UINT32_MAX;
-
 using PackedLeaves = std::vector<std::uint64_t, Model::LargeBlockAllocator<std::uint64_t>>;
 
 /// Sorts numbers whose low 32 bits ascend (leaf numbers in leaf order) by
@@ -60,8 +55,11 @@ std::string_view rootName(std::string_view name) {
 
 void DuplicateCheck::check(std::string_view outputName, const std::string &declLocation) {
   // The leaves of one variable arrive together and share their place.
-  if (locations_.empty() || locations_.back() != declLocation) locations_.push_back(declLocation);
-  leaves_.push_back(Leaf{static_cast<std::uint32_t>(locations_.size() - 1), hashOf(outputName)});
+  if (locations_.empty() || locations_.back() != declLocation) {
+    locations_.push_back(declLocation);
+    locationStarts_.push_back(static_cast<std::uint32_t>(nameHashes_.size()));
+  }
+  nameHashes_.push_back(hashOf(outputName));
   names_.append(outputName);
 }
 
@@ -71,7 +69,7 @@ std::string_view DuplicateCheck::recordedName(std::size_t leaf) const {
 }
 
 void DuplicateCheck::finish() {
-  const auto count = static_cast<std::uint32_t>(leaves_.size());
+  const auto count = static_cast<std::uint32_t>(nameHashes_.size());
 
   // Every leaf whose name repeats, with the number of the name's first leaf.
   struct Repeat {
@@ -95,10 +93,10 @@ void DuplicateCheck::finish() {
     byHash.clear();
     for (std::size_t start = 0; start < count;) {
       std::size_t pieceSize = 0;
-      const Leaf *piece = leaves_.piece(start, pieceSize);
+      const std::uint32_t *piece = nameHashes_.piece(start, pieceSize);
       for (std::size_t k = 0; k < pieceSize; ++k)
-        if (piece[k].nameHash >> (32 - kHashRangeBits) == range)
-          byHash.push_back(std::uint64_t{piece[k].nameHash} << 32 | (start + k));
+        if (piece[k] >> (32 - kHashRangeBits) == range)
+          byHash.push_back(std::uint64_t{piece[k]} << 32 | (start + k));
       start += pieceSize;
     }
     sortByHighHalf(byHash, scratch);
@@ -137,25 +135,32 @@ void DuplicateCheck::finish() {
     }
   }
 
-  // The repeats in leaf order. The first leaf of a name keeps the place of
-  // its first occurrence until a repeat has reported it.
+  // The repeats in leaf order. The first leaf of a name shows the place of
+  // its first occurrence with the first repeat only.
   std::sort(repeats.begin(), repeats.end(), [](const Repeat &a, const Repeat &b) { return a.leaf < b.leaf; });
-  for (const Repeat &repeat : repeats)
-    report(repeat.leaf, leaves_[repeat.firstLeaf].location);
+  std::vector<bool> firstShown(count, false);
+  for (const Repeat &repeat : repeats) {
+    report(repeat.leaf, repeat.firstLeaf, !firstShown[repeat.firstLeaf]);
+    firstShown[repeat.firstLeaf] = true;
+  }
 }
 
-void DuplicateCheck::report(std::uint32_t repeat, std::uint32_t &firstLocation) {
+const std::string &DuplicateCheck::locationOf(std::uint32_t leaf) const {
+  const auto next = std::upper_bound(locationStarts_.begin(), locationStarts_.end(), leaf);
+  return locations_[static_cast<std::size_t>(next - locationStarts_.begin()) - 1];
+}
+
+void DuplicateCheck::report(std::uint32_t repeat, std::uint32_t firstLeaf, bool showFirst) {
   foundDuplicate_ = true;
   // A structure variable repeats once per member, all at one place: only a
   // place not reported before adds lines, so such a clash gives one warning.
-  const std::string &place = locations_[leaves_[repeat].location];
+  const std::string &place = locationOf(repeat);
   if (reportedLocations_.insert(place).second) {
     using namespace FileTexts;
     names_.copyName(repeat, nameBuffer_);
     log_.append(kDuplicateWarning).append(rootName(nameBuffer_)).append(kLineEnd);
     log_.append(kLocationFile).append(place).append(kLineEnd);
-    if (firstLocation != kBlanked && !locations_[firstLocation].empty())
-      log_.append(kLocationFile).append(locations_[firstLocation]).append(kLineEnd);
+    const std::string &firstPlace = locationOf(firstLeaf);
+    if (showFirst && !firstPlace.empty()) log_.append(kLocationFile).append(firstPlace).append(kLineEnd);
   }
-  firstLocation = kBlanked;
 }

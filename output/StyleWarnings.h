@@ -40,7 +40,7 @@ public:
   void finish();
 
   /// The number of leaves recorded so far.
-  std::size_t leafCount() const { return leaves_.size(); }
+  std::size_t leafCount() const { return nameHashes_.size(); }
   /// The name recorded for leaf number \p leaf (counted from 0), valid until
   /// the next call. The output pass writes its files with these names, asking
   /// for 0, 1, 2, ... once per file: in that order each costs one step.
@@ -52,22 +52,24 @@ public:
   const std::string &log() const { return log_; }
 
 private:
-  /// The name of a leaf is in names_, under the same number.
-  struct Leaf {
-    std::uint32_t location; ///< index into locations_
-    std::uint32_t nameHash; ///< of the name, taken while it is at hand
-  };
+  /// The place of leaf number \p leaf.
+  const std::string &locationOf(std::uint32_t leaf) const;
+  /// Reports \p repeat; the place of \p firstLeaf is shown unless
+  /// \p showFirst is false.
+  void report(std::uint32_t repeat, std::uint32_t firstLeaf, bool showFirst);
 
-  void report(std::uint32_t repeat, std::uint32_t &firstLocation);
-
+  /// The name of a leaf is in names_, its hash in nameHashes_ (taken while
+  /// the name is at hand), both under the leaf's number.
   LeafNameStore names_;
-  BlockVector<Leaf> leaves_;
+  BlockVector<std::uint32_t> nameHashes_;
   /// Where recordedName() reads.
   mutable LeafNameStore::Cursor reader_{names_};
   /// Reused for the names that finish() decodes one by one.
   std::string nameBuffer_;
-  /// The places met so far; the leaves of one variable share one entry.
+  /// The places met so far; the leaves of one variable share one entry,
+  /// which begins at leaf number locationStarts_[i].
   std::vector<std::string> locations_;
+  std::vector<std::uint32_t> locationStarts_;
   /// The places already reported, under any name (indexes into locations_
   /// are not enough: two variables may share a place text).
   std::set<std::string> reportedLocations_;
