@@ -1,5 +1,9 @@
 #include "model/StatementList.h"
 
+#include "model/TextPool.h"
+
+#include <string>
+
 namespace Model {
 
 namespace {
@@ -15,21 +19,23 @@ void StatementList::addFile(std::uint32_t directoryIndex, std::string_view fileN
   std::string_view directory;
   if (directoryIndex >= 1 && directoryIndex <= directories.size())
     directory = directories[directoryIndex - 1];
-  files.push_back(joinPath(directory, fileName));
+  files.push_back(textOf(joinPath(directory, fileName)));
 }
 
 void StatementList::addFileZeroBased(std::uint32_t directoryIndex, std::string_view fileName) {
   std::string_view directory;
-  if (directoryIndex < directories.size())
-    directory = directories[directoryIndex];
-  files.push_back(joinPath(directory, fileName));
+  if (directoryIndex < directories.size()) directory = directories[directoryIndex];
+  files.push_back(textOf(joinPath(directory, fileName)));
 }
 
-const std::string* StatementList::fileForNumber(std::int64_t n) const {
+ShortText StatementList::textOf(std::string_view text) const {
+  return pool_ != nullptr ? pool_->text(text) : ShortText(text);
+}
+
+const ShortText *StatementList::fileForNumber(std::int64_t n) const {
   const std::int64_t first = filesNumberedFromZero ? 0 : 1;
   const std::int64_t index = n - first;
-  if (index < 0 || index >= static_cast<std::int64_t>(files.size()))
-    return nullptr;
+  if (index < 0 || index >= static_cast<std::int64_t>(files.size())) return nullptr;
   return &files[static_cast<std::size_t>(index)];
 }
 

@@ -412,8 +412,8 @@ std::string declarationPlace(const DwarfDatabase &database, const VariableInfo &
                              const BasicObject &source) {
   const StatementList *table = database.findStatementList(variable.stmtListOffset);
   if (table == nullptr) return {};
-  const std::string *file = table->fileForNumber(source.declFile);
-  const std::string_view fileText = file != nullptr ? std::string_view(*file) : FileTexts::kUnknownFile;
+  const ShortText *file = table->fileForNumber(source.declFile);
+  const std::string_view fileText = file != nullptr ? file->view() : FileTexts::kUnknownFile;
   std::string place;
   place.reserve(fileText.size() + source.declLine.size() + 2);
   place.append(fileText).append("(").append(source.declLine.view()).append(")");

@@ -298,7 +298,7 @@ void applyAttribute(DwarfDatabase &database, const CurrentEntry &entry, Attribut
   // Fields every object takes, whatever its class.
   switch (attribute) {
   case Attribute::Name:
-    object->name = database.namePool.text(nameText(valueText));
+    object->name = database.textPool.text(nameText(valueText));
     return;
   case Attribute::DeclLine:
     object->declLine = valueText;

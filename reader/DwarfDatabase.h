@@ -48,9 +48,10 @@ public:
   /// The memory of the model objects below the root; declared before `root`
   /// so that it outlives the tree.
   Model::ObjectArena arena;
-  /// The longer names of the model objects, each kept once; declared before
-  /// `root` for the same reason.
-  Model::TextPool namePool;
+  /// The longer names of the model objects and paths of the line tables,
+  /// each kept once; declared before `root` and the line tables, which refer
+  /// to it.
+  Model::TextPool textPool;
   // Owned: the root of the tree (null until a parse starts) and the line
   // tables (including ones not indexed because their offset repeated).
   std::unique_ptr<Model::BasicObject> root;

@@ -72,7 +72,7 @@ bool LineTableReader::takeLine(std::string_view line, std::size_t leadingBlanks,
 
 void LineTableReader::openTable(std::uint32_t offset) {
   auto &owned = database_.ownedStatementLists;
-  owned.push_back(std::make_unique<Model::StatementList>(offset));
+  owned.push_back(std::make_unique<Model::StatementList>(offset, &database_.textPool));
   current_ = owned.back().get();
   // The first table of an offset stays indexed; a later one is still the
   // current table and collects what follows.

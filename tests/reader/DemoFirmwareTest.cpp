@@ -147,9 +147,9 @@ TEST_P(DemoFirmware, EngineSignals) {
   // Declared in main.c, line 4 (through the unit's line table).
   const Model::StatementList *table = db_->findStatementList(engine.stmtListOffset);
   ASSERT_NE(table, nullptr);
-  const std::string *file = table->fileForNumber(engine.declFile);
+  const Model::ShortText *file = table->fileForNumber(engine.declFile);
   ASSERT_NE(file, nullptr);
-  EXPECT_TRUE(endsWith(*file, "examples/demo/main.c")) << *file;
+  EXPECT_TRUE(endsWith(file->str(), "examples/demo/main.c")) << file->view();
   EXPECT_EQ(engine.declLine, "4");
 }
 

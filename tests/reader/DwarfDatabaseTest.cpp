@@ -57,7 +57,7 @@ std::string describe(const DwarfDatabase &db) {
   for (const auto &[offset, list] : db.statementListsByOffset) {
     out << "table " << offset;
     for (const auto &f : list->files)
-      out << ' ' << f;
+      out << ' ' << f.view();
     out << '\n';
   }
   for (const BasicObject *o : db.locatedObjects)

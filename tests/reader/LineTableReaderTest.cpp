@@ -12,7 +12,7 @@
 
 namespace {
 
-using Texts = std::vector<std::string>;
+using Texts = std::vector<Model::ShortText>;
 
 const Model::StatementList &table(const DwarfDatabase &db, std::uint32_t offset) {
   const Model::StatementList *list = db.findStatementList(offset);
