@@ -8,12 +8,11 @@
 namespace Model {
 
 /// A compact, owned, immutable-after-assignment text for the fields of model
-/// objects (names, declaration lines, encodings).
+/// objects that few objects carry (the encoding of a base type). The fields
+/// every object carries are 8-byte `ShortText`s.
 ///
-/// A firmware dump yields millions of model objects, each with a name and a
-/// declaration line; most of those texts are short. `Text` keeps up to 15
-/// characters inside its 16 bytes and only goes to the heap for longer ones,
-/// so a model object costs half of what two `std::string`s would.
+/// `Text` keeps up to 15 characters inside its 16 bytes and only goes to the
+/// heap for longer ones, half of what a `std::string` costs.
 class Text {
 public:
   Text() noexcept { clear(); }

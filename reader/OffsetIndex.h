@@ -14,7 +14,7 @@
 /// Keys and objects are kept in two arrays: 12 bytes per entry instead of a
 /// padded 16-byte pair, and a lookup searches densely packed keys. Once the
 /// parse is over, a table of where each range of keys starts narrows every
-/// lookup to a few neighbouring keys: the link pass looks up millions of
+/// lookup to a cache line or two of keys: the link pass looks up millions of
 /// offsets, and a binary search over all keys missed the cache at most of
 /// its twenty-odd steps. (An entry after a lookup makes the next lookup
 /// build the table anew: the parse only enters, the link pass only looks
