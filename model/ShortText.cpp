@@ -16,9 +16,7 @@ void ShortText::assign(std::string_view s) {
   if (s.size() > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("text longer than 4 GiB");
   auto *block =
       static_cast<char *>(::operator new (kHeapHeader + s.size(), std::align_val_t{kHeapAlignment}));
-  const auto length = static_cast<std::uint32_t>(s.size());
-  std::memcpy(block, &length, sizeof length);
-  std::memcpy(block + kHeapHeader, s.data(), s.size());
+  fillBlock(block, s);
   const auto word = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(block));
   std::memcpy(bytes_, &word, sizeof word);
 }

@@ -65,12 +65,7 @@ public:
   }
 
   std::string_view view() const noexcept {
-    if (!isInline()) {
-      const char *block = outsideBlock();
-      std::uint32_t length;
-      std::memcpy(&length, block, sizeof length);
-      return {block + kHeapHeader, length};
-    }
+    if (!isInline()) return blockText(outsideBlock());
     return {reinterpret_cast<const char *>(bytes_ + kFirstChar), static_cast<std::size_t>(bytes_[kTag] >> 1)};
   }
   operator std::string_view() const noexcept { return view(); } // NOLINT
@@ -106,6 +101,19 @@ private:
     std::uint64_t word;
     std::memcpy(&word, bytes_, sizeof word);
     return word;
+  }
+  /// The text of a heap block or pooled text.
+  static std::string_view blockText(const char *block) noexcept {
+    std::uint32_t length;
+    std::memcpy(&length, block, sizeof length);
+    return {block + kHeapHeader, length};
+  }
+  /// Writes \p s into \p block, which has room for kHeapHeader + s.size()
+  /// bytes; \p s is shorter than 4 GiB.
+  static void fillBlock(char *block, std::string_view s) noexcept {
+    const auto length = static_cast<std::uint32_t>(s.size());
+    std::memcpy(block, &length, sizeof length);
+    std::memcpy(block + kHeapHeader, s.data(), s.size());
   }
   /// The heap block or the pooled text: a 32-bit length, then the characters.
   const char *outsideBlock() const noexcept {

@@ -1,6 +1,5 @@
 #include "model/TextPool.h"
 
-#include <cstring>
 #include <functional>
 #include <limits>
 #include <stdexcept>
@@ -9,27 +8,18 @@ namespace Model {
 
 namespace {
 
-std::string_view textAt(const char *pooled) {
-  std::uint32_t length;
-  std::memcpy(&length, pooled, sizeof length);
-  return {pooled + sizeof length, length};
-}
-
 std::size_t hashOf(std::string_view s) { return std::hash<std::string_view>{}(s); }
 
 } // namespace
 
 ShortText TextPool::text(std::string_view s) {
+  if (s.size() <= ShortText::kInlineCapacity) return ShortText(s);
   ShortText result;
-  if (s.size() <= ShortText::kInlineCapacity) {
-    result = s;
-    return result;
-  }
   if (slots_.empty()) slots_.resize(1024);
   const std::size_t mask = slots_.size() - 1;
   std::size_t at = hashOf(s) & mask;
   while (slots_[at] != nullptr) {
-    if (textAt(slots_[at]) == s) {
+    if (ShortText::blockText(slots_[at]) == s) {
       result.referTo(slots_[at]);
       return result;
     }
@@ -44,7 +34,7 @@ ShortText TextPool::text(std::string_view s) {
 
 char *TextPool::place(std::string_view s) {
   if (s.size() > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("text longer than 4 GiB");
-  const std::size_t bytes = (sizeof(std::uint32_t) + s.size() + 3) & ~std::size_t{3};
+  const std::size_t bytes = (ShortText::kHeapHeader + s.size() + 3) & ~std::size_t{3};
   if (bytes > freeBytes_) {
     // A text longer than a block gets a block of its own.
     const std::size_t blockBytes = bytes > kBlockSize ? bytes : kBlockSize;
@@ -53,9 +43,7 @@ char *TextPool::place(std::string_view s) {
     freeBytes_ = blockBytes;
   }
   char *pooled = free_;
-  const auto length = static_cast<std::uint32_t>(s.size());
-  std::memcpy(pooled, &length, sizeof length);
-  std::memcpy(pooled + sizeof length, s.data(), s.size());
+  ShortText::fillBlock(pooled, s);
   free_ += bytes;
   freeBytes_ -= bytes;
   return pooled;
@@ -66,7 +54,7 @@ void TextPool::grow() {
   const std::size_t mask = slots.size() - 1;
   for (const char *pooled : slots_) {
     if (pooled == nullptr) continue;
-    std::size_t at = hashOf(textAt(pooled)) & mask;
+    std::size_t at = hashOf(ShortText::blockText(pooled)) & mask;
     while (slots[at] != nullptr)
       at = (at + 1) & mask;
     slots[at] = pooled;

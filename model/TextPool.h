@@ -10,7 +10,8 @@
 
 namespace Model {
 
-/// One copy of every distinct longer text, for the names of model objects.
+/// One copy of every distinct longer text, for the names of model objects
+/// and the paths of the line tables.
 ///
 /// A firmware dump repeats its names over and over: every compilation unit
 /// describes the same header types with the same member names again. Each
