@@ -41,6 +41,51 @@ std::uint32_t hashOf(std::string_view name) {
   return static_cast<std::uint32_t>((h >> 32) ^ h);
 }
 
+std::uint32_t leafOf(std::uint64_t packed) { return static_cast<std::uint32_t>(packed); }
+std::uint64_t hashIn(std::uint64_t packed) { return packed >> 32; }
+
+/// A leaf whose name repeats, with the number of the name's first leaf.
+struct Repeat {
+  std::uint32_t leaf;
+  std::uint32_t firstLeaf;
+};
+
+/// The leaves of a run of equal hashes, with their names decoded to be
+/// compared; kept from run to run so that their strings are reused.
+struct RunMembers {
+  struct Member {
+    std::string name;
+    std::uint32_t leaf = 0;
+  };
+  std::vector<Member> members;
+  std::vector<const Member *> byNameThenLeaf;
+};
+
+/// Adds the repeats among the \p count packed leaves at \p run, which share
+/// one hash (rare, and short runs): one hash may stand for several names.
+void addRepeatsOfRun(const LeafNameStore &names, const std::uint64_t *run, std::size_t count,
+                     RunMembers &scratch, std::vector<Repeat> &repeats) {
+  if (scratch.members.size() < count) scratch.members.resize(count);
+  scratch.byNameThenLeaf.clear();
+  for (std::size_t m = 0; m < count; ++m) {
+    scratch.members[m].leaf = leafOf(run[m]);
+    names.copyName(scratch.members[m].leaf, scratch.members[m].name);
+    scratch.byNameThenLeaf.push_back(&scratch.members[m]);
+  }
+  auto &sorted = scratch.byNameThenLeaf;
+  std::sort(sorted.begin(), sorted.end(), [](const RunMembers::Member *a, const RunMembers::Member *b) {
+    return a->name != b->name ? a->name < b->name : a->leaf < b->leaf;
+  });
+  for (auto group = sorted.begin(); group != sorted.end();) {
+    auto groupEnd = group + 1;
+    while (groupEnd != sorted.end() && (*groupEnd)->name == (*group)->name)
+      ++groupEnd;
+    for (auto member = group + 1; member < groupEnd; ++member)
+      repeats.push_back(Repeat{(*member)->leaf, (*group)->leaf});
+    group = groupEnd;
+  }
+}
+
 } // namespace
 
 std::string_view rootName(std::string_view name) {
@@ -70,20 +115,8 @@ std::string_view DuplicateCheck::recordedName(std::size_t leaf) const {
 
 void DuplicateCheck::finish() {
   const auto count = static_cast<std::uint32_t>(nameHashes_.size());
-
-  // Every leaf whose name repeats, with the number of the name's first leaf.
-  struct Repeat {
-    std::uint32_t leaf;
-    std::uint32_t firstLeaf;
-  };
   std::vector<Repeat> repeats;
-
-  struct Member {
-    std::string name;
-    std::uint32_t leaf = 0;
-  };
-  std::vector<Member> members; // the strings are kept from run to run
-  std::vector<const Member *> byNameThenLeaf;
+  RunMembers runMembers;
   PackedLeaves byHash;
   PackedLeaves scratch;
   for (std::uint32_t range = 0; range < (1U << kHashRangeBits); ++range) {
@@ -100,37 +133,11 @@ void DuplicateCheck::finish() {
       start += pieceSize;
     }
     sortByHighHalf(byHash, scratch);
-    const auto leafOf = [](std::uint64_t packed) { return static_cast<std::uint32_t>(packed); };
-    const auto hashIn = [](std::uint64_t packed) { return packed >> 32; };
-
-    // The names of a run of equal hashes (rare, and short) are decoded one by
-    // one to be compared.
-    for (auto run = byHash.begin(); run != byHash.end();) {
-      auto runEnd = run + 1;
-      while (runEnd != byHash.end() && hashIn(*runEnd) == hashIn(*run))
+    for (std::size_t run = 0; run < byHash.size();) {
+      std::size_t runEnd = run + 1;
+      while (runEnd < byHash.size() && hashIn(byHash[runEnd]) == hashIn(byHash[run]))
         ++runEnd;
-      const auto runLength = static_cast<std::size_t>(runEnd - run);
-      if (runLength > 1) {
-        if (members.size() < runLength) members.resize(runLength);
-        byNameThenLeaf.clear();
-        for (std::size_t m = 0; m < runLength; ++m) {
-          members[m].leaf = leafOf(run[static_cast<std::ptrdiff_t>(m)]);
-          names_.copyName(members[m].leaf, members[m].name);
-          byNameThenLeaf.push_back(&members[m]);
-        }
-        // One hash may stand for several names.
-        std::sort(byNameThenLeaf.begin(), byNameThenLeaf.end(), [](const Member *a, const Member *b) {
-          return a->name != b->name ? a->name < b->name : a->leaf < b->leaf;
-        });
-        for (auto group = byNameThenLeaf.begin(); group != byNameThenLeaf.end();) {
-          auto groupEnd = group + 1;
-          while (groupEnd != byNameThenLeaf.end() && (*groupEnd)->name == (*group)->name)
-            ++groupEnd;
-          for (auto member = group + 1; member < groupEnd; ++member)
-            repeats.push_back(Repeat{(*member)->leaf, (*group)->leaf});
-          group = groupEnd;
-        }
-      }
+      if (runEnd - run > 1) addRepeatsOfRun(names_, byHash.data() + run, runEnd - run, runMembers, repeats);
       run = runEnd;
     }
   }
