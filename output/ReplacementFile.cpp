@@ -55,6 +55,9 @@ ReplacementFile::ReplacementFile(std::string fileName) : fileName_(resolvedName(
   // Binary, so that the CR LF line ends stay exact on Windows.
   file_ = std::fopen(temporaryName_.c_str(), "wb");
   if (file_ == nullptr) return;
+  // The texts come in chunks of 64 KiB: each goes to the system in one
+  // write, not split around stdio's own buffer.
+  std::setvbuf(file_, nullptr, _IONBF, 0);
   if (fs::exists(status)) {
     // The new file gets the permissions of the one it replaces.
     fs::permissions(fs::path(temporaryName_), status.permissions(), fs::perm_options::replace, error);

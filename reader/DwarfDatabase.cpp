@@ -49,6 +49,9 @@ DwarfDatabase::DwarfDatabase(const std::string &dumpFileName) {
   // itself, the same on every platform.
   std::FILE *file = std::fopen(dumpFileName.c_str(), "rb");
   if (file == nullptr) return;
+  // The reader asks for whole chunks; without stdio's own small buffer in
+  // between, each chunk is one read from the system instead of two.
+  std::setvbuf(file, nullptr, _IONBF, 0);
   std::error_code sizeUnknown;
   const std::uintmax_t dumpBytes = std::filesystem::file_size(dumpFileName, sizeUnknown);
   if (!sizeUnknown) reserveForDump(dumpBytes);
