@@ -14,6 +14,12 @@ inline constexpr std::size_t kHugePageSize = std::size_t{2} << 20;
 /// the system has no such hint.
 void adviseHugePages(void *block, std::size_t size) noexcept;
 
+/// Asks the system to back the pages of \p block with memory at once, in one
+/// call, instead of one page fault per page as they are first written. Only
+/// for memory about to be written through; a no-op where the system has no
+/// such request.
+void populateNow(void *block, std::size_t size) noexcept;
+
 /// The allocator for the few containers that grow with the dump (the offset
 /// index, the per-kind lists, the names of the leaves): small requests go to
 /// the ordinary heap, large ones get huge-page-aligned blocks.

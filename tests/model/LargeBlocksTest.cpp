@@ -37,3 +37,24 @@ TEST(LargeBlocks, StringOfNamesBeyondTheHugePageSize) {
   }
   EXPECT_EQ(std::string_view(names), std::string_view(expected));
 }
+
+TEST(LargeBlocks, PopulatingKeepsWhatTheMemoryHolds) {
+  // The request must back pages, never drop or clear them: the heap block
+  // around it (and, for ranges that start or end inside a page, the bytes
+  // of the neighbours) keeps its contents. Offsets and lengths that are not
+  // whole pages are part of the test.
+  struct Range {
+    std::size_t offset;
+    std::size_t size;
+  };
+  const Range ranges[] = {{0, 0}, {1, 100}, {3, 4096}, {4095, 8193}, {17, 256 * 1024 - 40}, {0, 256 * 1024}};
+  std::vector<unsigned char> memory(256 * 1024 + 64);
+  for (std::size_t i = 0; i < memory.size(); ++i)
+    memory[i] = static_cast<unsigned char>(i * 31 + 7);
+  for (const Range &range : ranges) {
+    Model::populateNow(memory.data() + range.offset, range.size);
+    for (std::size_t i = 0; i < memory.size(); ++i)
+      ASSERT_EQ(memory[i], static_cast<unsigned char>(i * 31 + 7))
+          << "offset " << range.offset << " size " << range.size << " byte " << i;
+  }
+}
