@@ -14,7 +14,8 @@ DwarfDatabase::LineParser::LineParser(DwarfDatabase &database)
 void DwarfDatabase::LineParser::parseLine(std::string_view line) {
   using namespace DumpLineGrammar;
   // What the text alone says first; then the parse's state decides.
-  const LineShape shape = shapeOf(line);
+  LineShape &shape = shape_;
+  shapeOf(line, shape);
   if (shape.kind == LineShape::Kind::EntryHeader) {
     // A level that does not convert skips the header; the current entry
     // stays.

@@ -35,6 +35,8 @@ private:
   EntryBuilder entries_;
   LineTableReader tables_;
   CurrentEntry current_;
+  /// The shape of the line at hand, reused from line to line.
+  LineShape shape_;
   std::int32_t pointerSize_ = 0;
   bool formatNameSeen_ = false;
   bool bigEndianTarget_ = false;

@@ -17,8 +17,8 @@ char charAfterAngleNumber(std::string_view line, std::size_t open) {
 
 } // namespace
 
-LineShape shapeOf(std::string_view line) {
-  LineShape shape;
+void shapeOf(std::string_view line, LineShape &shape) {
+  shape.kind = LineShape::Kind::Other;
   // Most lines are indented by blanks only; a tab among them is rare.
   std::size_t leading =
       static_cast<std::size_t>(WordScan::skipRun(line.data(), line.data() + line.size(), ' ') - line.data());
@@ -40,5 +40,4 @@ LineShape shapeOf(std::string_view line) {
     else if (afterOffset == ' ' && DumpLineGrammar::matchAttributeLine(line, shape.match))
       shape.kind = LineShape::Kind::Attribute;
   }
-  return shape;
 }
