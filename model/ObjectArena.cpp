@@ -3,6 +3,7 @@
 #include "model/LargeBlocks.h"
 
 #include <cstdint>
+#include <system_error>
 
 namespace Model {
 
@@ -18,6 +19,8 @@ void *ObjectArena::allocate(std::size_t size, std::size_t alignment) {
   return reinterpret_cast<void *>(at);
 }
 
+ObjectArena::~ObjectArena() { stopPreparing(); }
+
 void ObjectArena::addBlock(std::size_t atLeast) {
   // Small dumps stay small; large ones soon get blocks of several MiB.
   std::size_t size = nextBlockSize_;
@@ -25,22 +28,58 @@ void ObjectArena::addBlock(std::size_t atLeast) {
     size *= 2;
   if (nextBlockSize_ < kLargestBlockSize) nextBlockSize_ *= 2;
   const std::align_val_t alignment{size >= kHugePageSize ? kHugePageSize : kSmallBlockAlignment};
-  auto *block = static_cast<std::byte *>(::operator new(size, alignment));
-  // Objects fill a block from its start to its end, so all of it will be
-  // written: a small block is backed in one call rather than a page fault per
-  // 4 KiB (each costs microseconds in a virtual machine). A huge-page block
-  // takes one fault per 2 MiB anyway.
-  if (size >= kHugePageSize)
-    adviseHugePages(block, size);
-  else
-    populateNow(block, size);
+  // From the second block of the largest size on, the block was prepared
+  // while the one before it filled up.
+  std::byte *block = size == kLargestBlockSize ? takePrepared() : nullptr;
+  if (block == nullptr) {
+    block = static_cast<std::byte *>(::operator new(size, alignment));
+    // Objects fill a block from its start to its end, so all of it will be
+    // written: a small block is backed in one call rather than a page fault
+    // per 4 KiB (each costs microseconds in a virtual machine). A huge-page
+    // block takes one fault per 2 MiB anyway.
+    if (size >= kHugePageSize)
+      adviseHugePages(block, size);
+    else
+      populateNow(block, size);
+  }
   blocks_.emplace_back(block, BlockDeleter{alignment});
   next_ = block;
   end_ = block + size;
   reserved_ += size;
+  if (size == kLargestBlockSize) prepareNext();
+}
+
+std::byte *ObjectArena::prepareLargestBlock() noexcept {
+  void *block = ::operator new (kLargestBlockSize, std::align_val_t{kHugePageSize}, std::nothrow);
+  if (block != nullptr) {
+    adviseHugePages(block, kLargestBlockSize);
+    populateNow(block, kLargestBlockSize);
+  }
+  return static_cast<std::byte *>(block);
+}
+
+void ObjectArena::prepareNext() {
+  try {
+    preparing_ = std::thread([this] { prepared_ = prepareLargestBlock(); });
+  } catch (const std::system_error &) {
+    // No second thread to be had: the next block is made when it is needed.
+  }
+}
+
+std::byte *ObjectArena::takePrepared() {
+  if (!preparing_.joinable()) return nullptr;
+  preparing_.join();
+  std::byte *block = prepared_;
+  prepared_ = nullptr;
+  return block;
+}
+
+void ObjectArena::stopPreparing() {
+  if (std::byte *spare = takePrepared()) BlockDeleter{std::align_val_t{kHugePageSize}}(spare);
 }
 
 void ObjectArena::release() {
+  stopPreparing();
   blocks_.clear();
   next_ = end_ = nullptr;
   nextBlockSize_ = kFirstBlockSize;
