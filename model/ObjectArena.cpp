@@ -22,7 +22,8 @@ void *ObjectArena::allocate(std::size_t size, std::size_t alignment) {
 ObjectArena::~ObjectArena() { stopPreparing(); }
 
 void ObjectArena::addBlock(std::size_t atLeast) {
-  // Small dumps stay small; large ones soon get blocks of several MiB.
+  // Small dumps stay small; large ones soon get blocks of a huge page.
+  static_assert(kLargestBlockSize >= kHugePageSize, "a block prepared ahead is huge-page aligned");
   std::size_t size = nextBlockSize_;
   while (size < atLeast)
     size *= 2;

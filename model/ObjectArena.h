@@ -49,6 +49,8 @@ public:
 
 private:
   static constexpr std::size_t kFirstBlockSize = std::size_t{64} << 10;
+  /// One huge page: a block prepared ahead and the unfilled rest of the last
+  /// block add little to the peak.
   static constexpr std::size_t kLargestBlockSize = std::size_t{2} << 20;
   static constexpr std::size_t kSmallBlockAlignment = 64;
 
@@ -71,8 +73,8 @@ private:
   std::size_t nextBlockSize_ = kFirstBlockSize;
   std::size_t reserved_ = 0;
   /// Backing the pages of a fresh block means zeroing them, which the kernel
-  /// does at each first write: 8 MiB at a time on the parsing thread, up to
-  /// a tenth of a large run in a virtual machine. Once blocks reach their
+  /// does at each first write: on the parsing thread, up to a tenth of a
+  /// large run in a virtual machine. Once blocks reach their
   /// largest size, the next one is prepared on a second thread while the
   /// parse fills the current one. Nothing is shared but the finished block,
   /// handed over by join().
