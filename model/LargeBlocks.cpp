@@ -16,15 +16,38 @@ void adviseHugePages([[maybe_unused]] void *block, [[maybe_unused]] std::size_t 
 #endif
 }
 
+#if defined(__linux__)
+namespace {
+
+/// The whole pages within [block, block + size), or an empty range.
+struct PageRange {
+  std::uintptr_t begin;
+  std::uintptr_t end;
+};
+PageRange wholePages(void *block, std::size_t size) noexcept {
+  static const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  const auto at = reinterpret_cast<std::uintptr_t>(block);
+  return {(at + page - 1) & ~(page - 1), (at + size) & ~(page - 1)};
+}
+
+} // namespace
+#endif
+
 void populateNow([[maybe_unused]] void *block, [[maybe_unused]] std::size_t size) noexcept {
 #if defined(__linux__) && defined(MADV_POPULATE_WRITE)
   // Whole pages only; an older kernel refuses the request and the pages
   // fault in one by one as before.
-  static const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-  const auto at = reinterpret_cast<std::uintptr_t>(block);
-  const std::uintptr_t begin = (at + page - 1) & ~(page - 1);
-  const std::uintptr_t end = (at + size) & ~(page - 1);
-  if (begin < end) madvise(reinterpret_cast<void *>(begin), end - begin, MADV_POPULATE_WRITE);
+  const PageRange pages = wholePages(block, size);
+  if (pages.begin < pages.end)
+    madvise(reinterpret_cast<void *>(pages.begin), pages.end - pages.begin, MADV_POPULATE_WRITE);
+#endif
+}
+
+void releasePages([[maybe_unused]] void *block, [[maybe_unused]] std::size_t size) noexcept {
+#if defined(__linux__)
+  const PageRange pages = wholePages(block, size);
+  if (pages.begin < pages.end)
+    madvise(reinterpret_cast<void *>(pages.begin), pages.end - pages.begin, MADV_DONTNEED);
 #endif
 }
 

@@ -20,6 +20,11 @@ void adviseHugePages(void *block, std::size_t size) noexcept;
 /// such request.
 void populateNow(void *block, std::size_t size) noexcept;
 
+/// Gives the pages of \p block back to the system; they read as zeros when
+/// touched again. For memory about to be freed that the heap may keep. A
+/// no-op where the system has no such request.
+void releasePages(void *block, std::size_t size) noexcept;
+
 /// The allocator for the few containers that grow with the dump (the offset
 /// index, the per-kind lists, the names of the leaves): small requests go to
 /// the ordinary heap, large ones get huge-page-aligned blocks.

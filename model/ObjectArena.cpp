@@ -50,33 +50,35 @@ void ObjectArena::addBlock(std::size_t atLeast) {
   if (size == kLargestBlockSize) prepareNext();
 }
 
-std::byte *ObjectArena::prepareLargestBlock() noexcept {
-  void *block = ::operator new (kLargestBlockSize, std::align_val_t{kHugePageSize}, std::nothrow);
-  if (block != nullptr) {
-    adviseHugePages(block, kLargestBlockSize);
-    populateNow(block, kLargestBlockSize);
-  }
-  return static_cast<std::byte *>(block);
-}
-
 void ObjectArena::prepareNext() {
+  // Taken here, so that every block comes from the same heap; the second
+  // thread only backs its pages, which leaves the contents as they are.
+  auto *block = static_cast<std::byte *>(
+      ::operator new (kLargestBlockSize, std::align_val_t{kHugePageSize}, std::nothrow));
+  if (block == nullptr) return;
+  adviseHugePages(block, kLargestBlockSize);
   try {
-    preparing_ = std::thread([this] { prepared_ = prepareLargestBlock(); });
+    preparing_ = std::thread([block] { populateNow(block, kLargestBlockSize); });
   } catch (const std::system_error &) {
-    // No second thread to be had: the next block is made when it is needed.
+    // No second thread to be had: the pages fault in as they are written.
   }
+  prepared_ = block;
 }
 
 std::byte *ObjectArena::takePrepared() {
-  if (!preparing_.joinable()) return nullptr;
-  preparing_.join();
+  if (preparing_.joinable()) preparing_.join();
   std::byte *block = prepared_;
   prepared_ = nullptr;
   return block;
 }
 
 void ObjectArena::stopPreparing() {
-  if (std::byte *spare = takePrepared()) BlockDeleter{std::align_val_t{kHugePageSize}}(spare);
+  if (std::byte *spare = takePrepared()) {
+    // The heap may keep a freed block for later; its backed pages go back
+    // to the system now.
+    releasePages(spare, kLargestBlockSize);
+    BlockDeleter{std::align_val_t{kHugePageSize}}(spare);
+  }
 }
 
 void ObjectArena::release() {

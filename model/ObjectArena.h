@@ -59,12 +59,10 @@ private:
     void operator()(std::byte *block) const { ::operator delete(block, alignment); }
   };
   void addBlock(std::size_t atLeast);
-  /// A block of kLargestBlockSize with its pages backed, or nullptr when
-  /// there is no memory for it.
-  static std::byte *prepareLargestBlock() noexcept;
-  /// Starts preparing the next block of the largest size on a second thread.
+  /// Takes the next block of the largest size and has its pages backed on a
+  /// second thread.
   void prepareNext();
-  /// The block prepareNext() made, or nullptr.
+  /// The block prepareNext() took, its pages backed, or nullptr.
   std::byte *takePrepared();
 
   std::vector<std::unique_ptr<std::byte, BlockDeleter>> blocks_;
@@ -75,9 +73,8 @@ private:
   /// Backing the pages of a fresh block means zeroing them, which the kernel
   /// does at each first write: on the parsing thread, up to a tenth of a
   /// large run in a virtual machine. Once blocks reach their
-  /// largest size, the next one is prepared on a second thread while the
-  /// parse fills the current one. Nothing is shared but the finished block,
-  /// handed over by join().
+  /// largest size, the pages of the next one are backed on a second thread
+  /// while the parse fills the current one; join() hands the block back.
   std::thread preparing_;
   std::byte *prepared_ = nullptr;
 };

@@ -16,22 +16,22 @@ namespace Model {
 class Text {
 public:
   Text() noexcept { clear(); }
-  Text(std::string_view s) { assign(s); } // NOLINT: implicit by design
-  Text(const char* s) { assign(std::string_view(s)); } // NOLINT
-  Text(const std::string& s) { assign(std::string_view(s)); } // NOLINT
-  Text(const Text& other) { assign(other.view()); }
-  Text(Text&& other) noexcept {
+  Text(std::string_view s) { assign(s); }                     // NOLINT: implicit by design
+  Text(const char *s) { assign(std::string_view(s)); }        // NOLINT
+  Text(const std::string &s) { assign(std::string_view(s)); } // NOLINT
+  Text(const Text &other) { assign(other.view()); }
+  Text(Text &&other) noexcept {
     std::memcpy(bytes_, other.bytes_, sizeof bytes_);
     other.clear();
   }
-  Text& operator=(const Text& other) {
+  Text &operator=(const Text &other) {
     if (this != &other) {
       Text copy(other);
       swap(copy);
     }
     return *this;
   }
-  Text& operator=(Text&& other) noexcept {
+  Text &operator=(Text &&other) noexcept {
     if (this != &other) {
       release();
       std::memcpy(bytes_, other.bytes_, sizeof bytes_);
@@ -39,16 +39,16 @@ public:
     }
     return *this;
   }
-  Text& operator=(std::string_view s) {
+  Text &operator=(std::string_view s) {
     Text copy(s);
     swap(copy);
     return *this;
   }
-  Text& operator=(const std::string& s) { return *this = std::string_view(s); }
-  Text& operator=(const char* s) { return *this = std::string_view(s); }
+  Text &operator=(const std::string &s) { return *this = std::string_view(s); }
+  Text &operator=(const char *s) { return *this = std::string_view(s); }
   ~Text() { release(); }
 
-  void swap(Text& other) noexcept {
+  void swap(Text &other) noexcept {
     unsigned char tmp[sizeof bytes_];
     std::memcpy(tmp, bytes_, sizeof bytes_);
     std::memcpy(bytes_, other.bytes_, sizeof bytes_);
@@ -56,18 +56,17 @@ public:
   }
 
   std::string_view view() const noexcept {
-    if (onHeap())
-      return {heapPointer(), heapLength()};
-    return {reinterpret_cast<const char*>(bytes_), inlineLength()};
+    if (onHeap()) return {heapPointer(), heapLength()};
+    return {reinterpret_cast<const char *>(bytes_), inlineLength()};
   }
   operator std::string_view() const noexcept { return view(); } // NOLINT
   std::string str() const { return std::string(view()); }
   std::size_t size() const noexcept { return view().size(); }
   bool empty() const noexcept { return size() == 0; }
 
-  friend bool operator==(const Text& a, const Text& b) noexcept { return a.view() == b.view(); }
-  friend bool operator==(const Text& a, std::string_view b) noexcept { return a.view() == b; }
-  friend bool operator==(const Text& a, const char* b) noexcept { return a.view() == b; }
+  friend bool operator==(const Text &a, const Text &b) noexcept { return a.view() == b.view(); }
+  friend bool operator==(const Text &a, std::string_view b) noexcept { return a.view() == b; }
+  friend bool operator==(const Text &a, const char *b) noexcept { return a.view() == b; }
 
 private:
   static constexpr std::size_t kInlineCapacity = 15;
@@ -78,14 +77,14 @@ private:
   // 32-bit length in bytes_[8..12), bytes_[15] = kHeapTag.
   bool onHeap() const noexcept { return bytes_[15] == kHeapTag; }
   std::size_t inlineLength() const noexcept { return kInlineCapacity - bytes_[15]; }
-  const char* heapPointer() const noexcept {
-    const char* p;
+  const char *heapPointer() const noexcept {
+    const char *p;
     std::memcpy(&p, bytes_, sizeof p);
     return p;
   }
   std::size_t heapLength() const noexcept {
     std::uint32_t n;
-    std::memcpy(&n, bytes_ + sizeof(char*), sizeof n);
+    std::memcpy(&n, bytes_ + sizeof(char *), sizeof n);
     return n;
   }
   void clear() noexcept {
@@ -93,21 +92,20 @@ private:
     bytes_[15] = static_cast<unsigned char>(kInlineCapacity);
   }
   void release() noexcept {
-    if (onHeap())
-      delete[] heapPointer();
+    if (onHeap()) delete[] heapPointer();
   }
   void assign(std::string_view s);
 
-  static_assert(sizeof(char*) + sizeof(std::uint32_t) < 16, "heap form must fit");
+  static_assert(sizeof(char *) + sizeof(std::uint32_t) < 16, "heap form must fit");
   unsigned char bytes_[16];
 };
 
-inline std::string operator+(const std::string& a, const Text& b) {
+inline std::string operator+(const std::string &a, const Text &b) {
   std::string r(a);
   r.append(b.view());
   return r;
 }
-inline std::string operator+(const Text& a, const std::string& b) {
+inline std::string operator+(const Text &a, const std::string &b) {
   std::string r(a.view());
   r.append(b);
   return r;

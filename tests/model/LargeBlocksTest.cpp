@@ -58,3 +58,37 @@ TEST(LargeBlocks, PopulatingKeepsWhatTheMemoryHolds) {
           << "offset " << range.offset << " size " << range.size << " byte " << i;
   }
 }
+
+TEST(LargeBlocks, ReleasingPagesKeepsTheBytesAroundThem) {
+  // Only whole pages inside the range go back to the system: the bytes of
+  // partial pages at either end, and everything outside, keep their values,
+  // and the memory stays usable.
+  constexpr std::size_t kSize = 256 * 1024;
+  std::vector<unsigned char> memory(kSize + 64);
+  const auto valueAt = [](std::size_t i) { return static_cast<unsigned char>(i * 13 + 5); };
+  for (std::size_t i = 0; i < memory.size(); ++i)
+    memory[i] = valueAt(i);
+  const std::size_t from = 100;
+  const std::size_t size = kSize - 300;
+  Model::releasePages(memory.data() + from, size);
+  const auto firstWhole = [&](std::size_t at) {
+    const auto address = reinterpret_cast<std::uintptr_t>(memory.data() + at);
+    return at + static_cast<std::size_t>((4096 - address % 4096) % 4096);
+  };
+  const std::size_t wholeBegin = firstWhole(from);
+  std::size_t zeroed = 0;
+  for (std::size_t i = 0; i < memory.size(); ++i) {
+    if (memory[i] == valueAt(i)) continue;
+    // A changed byte lies on a whole page inside the range, and reads 0.
+    ASSERT_GE(i, wholeBegin) << i;
+    ASSERT_LT(i, from + size) << i;
+    ASSERT_EQ(memory[i], 0) << i;
+    ++zeroed;
+  }
+#if defined(__linux__)
+  EXPECT_GT(zeroed, 0u); // the request did take pages back
+#endif
+  for (std::size_t i = 0; i < memory.size(); ++i)
+    memory[i] = valueAt(i);
+  EXPECT_EQ(memory[kSize / 2], valueAt(kSize / 2));
+}
