@@ -15,11 +15,11 @@ namespace {
 
 using namespace Model;
 
-bool isAggregate(const BasicObject* object) {
+bool isAggregate(const BasicObject *object) {
   return is<TypeInfo_Structure>(object) || is<TypeInfo_Class>(object) || is<TypeInfo_Union>(object);
 }
 
-bool isDeclarationOnly(const BasicObject* object) {
+bool isDeclarationOnly(const BasicObject *object) {
   if (auto s = as<TypeInfo_Structure>(object)) return s->isDeclaration;
   if (auto c = as<TypeInfo_Class>(object)) return c->isDeclaration;
   if (auto u = as<TypeInfo_Union>(object)) return u->isDeclaration;
@@ -29,13 +29,13 @@ bool isDeclarationOnly(const BasicObject* object) {
 /// The scope an aggregate's name is unique in: null for a type that any unit
 /// may define (namespaces and classes up to the unit), else its own unit.
 /// The key also holds the qualified name, scopes joined by "::".
-using Key = std::pair<const BasicObject*, std::string>;
+using Key = std::pair<const BasicObject *, std::string>;
 
-Key keyOf(const BasicObject* aggregate) {
+Key keyOf(const BasicObject *aggregate) {
   std::string qualified(aggregate->name.view());
-  const BasicObject* unitScope = nullptr;
+  const BasicObject *unitScope = nullptr;
   bool local = false;
-  for (const BasicObject* p = aggregate->parent; p != nullptr; p = p->parent) {
+  for (const BasicObject *p = aggregate->parent; p != nullptr; p = p->parent) {
     if (is<CompileUnitInfo>(p)) {
       unitScope = p;
       break;
@@ -56,21 +56,23 @@ Key keyOf(const BasicObject* aggregate) {
 /// that holds the reference.
 class Replacements {
 public:
-  explicit Replacements(const std::vector<std::pair<const BasicObject*, BasicObject*>>& pairs) {
+  explicit Replacements(const std::vector<std::pair<const BasicObject *, BasicObject *>> &pairs) {
     std::size_t capacity = 16;
-    while (capacity < 2 * pairs.size()) capacity *= 2;
+    while (capacity < 2 * pairs.size())
+      capacity *= 2;
     slots_.resize(capacity);
     mask_ = capacity - 1;
-    for (const auto& [declaration, definition] : pairs) {
+    for (const auto &[declaration, definition] : pairs) {
       std::size_t at = slotOf(declaration);
-      while (slots_[at].first != nullptr) at = (at + 1) & mask_;
+      while (slots_[at].first != nullptr)
+        at = (at + 1) & mask_;
       slots_[at] = {declaration, definition};
     }
   }
 
   /// The definition for \p type, or nullptr when \p type is no declaration
   /// with a known definition.
-  BasicObject* definitionFor(const BasicObject* type) const {
+  BasicObject *definitionFor(const BasicObject *type) const {
     if (type == nullptr) return nullptr;
     for (std::size_t at = slotOf(type);; at = (at + 1) & mask_) {
       if (slots_[at].first == type) return slots_[at].second;
@@ -79,16 +81,16 @@ public:
   }
 
 private:
-  std::size_t slotOf(const BasicObject* object) const {
+  std::size_t slotOf(const BasicObject *object) const {
     const auto bits = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(object));
     return static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15u) >> 32) & mask_;
   }
 
-  std::vector<std::pair<const BasicObject*, BasicObject*>> slots_;
+  std::vector<std::pair<const BasicObject *, BasicObject *>> slots_;
   std::size_t mask_ = 0;
 };
 
-template <class F> void forEachTypeList(DwarfDatabase& db, F&& f) {
+template <class F> void forEachTypeList(DwarfDatabase &db, F &&f) {
   f(db.arrayTypes);
   f(db.constTypes);
   f(db.importedDeclarations);
@@ -104,33 +106,35 @@ template <class F> void forEachTypeList(DwarfDatabase& db, F&& f) {
 
 namespace DeclarationResolution {
 
-void resolveDeclaredAggregates(DwarfDatabase& database) {
+void resolveDeclaredAggregates(DwarfDatabase &database) {
   // The qualified names of the declarations; a C dump has none and costs
-  // one pass over the aggregates.
-  std::vector<std::pair<const BasicObject*, Key>> declared;
-  std::map<Key, BasicObject*> definitions;
-  for (const BasicObject* aggregate : database.aggregateTypes) {
+  // one pass over the aggregates. Every unit declares the same few names
+  // again, so each declaration refers to its name's one entry (map entries
+  // stay where they are) instead of keeping a copy: the names would add to
+  // the run's peak of memory, which lies here, after the link pass.
+  using Definitions = std::map<Key, BasicObject *>;
+  Definitions definitions;
+  std::vector<std::pair<const BasicObject *, Definitions::iterator>> declared;
+  for (const BasicObject *aggregate : database.aggregateTypes) {
     if (!isDeclarationOnly(aggregate) || aggregate->name.empty()) continue;
-    Key key = keyOf(aggregate);
-    definitions.emplace(key, nullptr);
-    declared.emplace_back(aggregate, std::move(key));
+    declared.emplace_back(aggregate, definitions.emplace(keyOf(aggregate), nullptr).first);
   }
   if (declared.empty()) return;
   // The first definition of every declared name, in dump order.
-  for (BasicObject* aggregate : database.aggregateTypes) {
+  for (BasicObject *aggregate : database.aggregateTypes) {
     if (isDeclarationOnly(aggregate) || aggregate->name.empty()) continue;
     const auto wanted = definitions.find(keyOf(aggregate));
     if (wanted != definitions.end() && wanted->second == nullptr) wanted->second = aggregate;
   }
-  std::vector<std::pair<const BasicObject*, BasicObject*>> pairs;
-  for (const auto& [declaration, key] : declared)
-    if (BasicObject* definition = definitions.find(key)->second) pairs.emplace_back(declaration, definition);
+  std::vector<std::pair<const BasicObject *, BasicObject *>> pairs;
+  for (const auto &[declaration, entry] : declared)
+    if (BasicObject *definition = entry->second) pairs.emplace_back(declaration, definition);
   if (pairs.empty()) return;
   // One pass over the references.
   const Replacements replacements(pairs);
-  forEachTypeList(database, [&](const auto& list) {
-    for (auto* object : list)
-      if (BasicObject* definition = replacements.definitionFor(object->type)) object->type = definition;
+  forEachTypeList(database, [&](const auto &list) {
+    for (auto *object : list)
+      if (BasicObject *definition = replacements.definitionFor(object->type)) object->type = definition;
   });
 }
 
