@@ -80,22 +80,23 @@ def main(kv_dir, out_path):
     w("```")
     w("")
     w("Each dump is read once with `cat` before every timed run, so it is in the page cache.")
-    w("quillmap times are the median of %s runs: wall clock, and CPU (user + system) time, which other"
+    w("quillmap times are the median of %s runs after a warm-up run that is not counted (its time is"
+      " shown): wall clock, and CPU (user + system) time, which other"
       " load on the machine does not inflate, both taken by run_timed to the microsecond. Peak RSS is the"
       " largest resident set size the kernel reports for the run."
       " MB = 10^6 bytes." % machine.get("repeat"))
     w("")
     w("## Whole run, dump path")
     w("")
-    w("| dump | lines | wall (median) | MB/s wall | CPU (median) | MB/s CPU | wall, all runs (s) | peak RSS"
-      " | RSS / dump | map lines |")
-    w("|---|---|---|---|---|---|---|---|---|---|")
+    w("| dump | lines | wall (median) | MB/s wall | CPU (median) | MB/s CPU | wall, all runs (s) | warm-up run"
+      " | peak RSS | RSS / dump | map lines |")
+    w("|---|---|---|---|---|---|---|---|---|---|---|")
     for s in sizes:
         r = runs[s]
         rss = int(r["peak_rss_kb"]) * 1024
-        w("| %s (%.0f MB) | %s | %s s | %.0f | %s s | %.0f | %s | %.0f MB | %.3f | %s |" % (
+        w("| %s (%.0f MB) | %s | %s s | %.0f | %s s | %.0f | %s | %s s | %.0f MB | %.3f | %s |" % (
             s, mb(r["bytes"]), r["lines"], r["median_s"], speed[s], r["median_cpu_s"], cpu_speed[s],
-            r["times"], mb(rss), rss / float(r["bytes"]), r["map_lines"]))
+            r["times"], r.get("warmup_s", "-"), mb(rss), rss / float(r["bytes"]), r["map_lines"]))
     fresh_speed = None
     if fresh and fresh.get("size") in runs:
         r = runs[fresh["size"]]
