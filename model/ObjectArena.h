@@ -72,9 +72,9 @@ private:
   std::size_t reserved_ = 0;
   /// Backing the pages of a fresh block means zeroing them, which the kernel
   /// does at each first write: on the parsing thread, up to a tenth of a
-  /// large run in a virtual machine. Once blocks reach their
-  /// largest size, the pages of the next one are backed on a second thread
-  /// while the parse fills the current one; join() hands the block back.
+  /// large run in a virtual machine. Once blocks reach their largest size,
+  /// the pages of the next one are backed on a second thread while the parse
+  /// fills the current one; join() hands the block back.
   std::thread preparing_;
   std::byte *prepared_ = nullptr;
 };
