@@ -1,9 +1,14 @@
 #include "reader/DumpLineReader.h"
 
+#include <algorithm>
 #include <cstring>
 
-DumpLineReader::DumpLineReader(std::FILE *file, std::size_t chunkSize)
-    : file_(file), buffer_(new char[chunkSize]), capacity_(chunkSize) {
+#if !defined(_WIN32)
+#include <sys/types.h>
+#endif
+
+DumpLineReader::DumpLineReader(std::FILE *file, std::size_t chunkSize, std::uint64_t byteLimit)
+    : file_(file), buffer_(new char[chunkSize]), capacity_(chunkSize), bytesLeft_(byteLimit) {
   begin_ = end_ = scan_ = buffer_.get();
 }
 
@@ -45,7 +50,9 @@ bool DumpLineReader::refill() {
     std::memmove(base, begin_, pending);
   }
   char *const data = buffer_.get();
-  const std::size_t got = std::fread(data + pending, 1, capacity_ - pending, file_);
+  const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(capacity_ - pending, bytesLeft_));
+  const std::size_t got = wanted == 0 ? 0 : std::fread(data + pending, 1, wanted, file_);
+  bytesLeft_ -= got;
   begin_ = data;
   scan_ = data + pending;
   end_ = data + pending + got;
@@ -54,4 +61,12 @@ bool DumpLineReader::refill() {
     return false;
   }
   return true;
+}
+
+bool seekDumpFile(std::FILE *file, std::uint64_t offset) {
+#if defined(_WIN32)
+  return _fseeki64(file, static_cast<long long>(offset), SEEK_SET) == 0;
+#else
+  return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <string_view>
 
@@ -17,8 +19,13 @@ public:
   /// dump; a line longer than a chunk doubles the buffer.
   static constexpr std::size_t kChunkSize = std::size_t{64} << 10;
 
-  /// Reads from \p file (opened in binary mode; not closed here).
-  explicit DumpLineReader(std::FILE *file, std::size_t chunkSize = kChunkSize);
+  static constexpr std::uint64_t kNoLimit = std::numeric_limits<std::uint64_t>::max();
+
+  /// Reads from \p file (opened in binary mode; not closed here) from where
+  /// it stands, at most \p byteLimit bytes: a part of a dump ends there as
+  /// if the file ended, and the file then stands just behind it.
+  explicit DumpLineReader(std::FILE *file, std::size_t chunkSize = kChunkSize,
+                          std::uint64_t byteLimit = kNoLimit);
   /// Splits a dump held in memory; \p text must outlive the reader.
   explicit DumpLineReader(std::string_view text);
 
@@ -40,4 +47,9 @@ private:
   const char *end_ = nullptr;   ///< end of the data read so far
   const char *scan_ = nullptr;  ///< where the search for the next line feed goes on
   bool atEof_ = false;
+  std::uint64_t bytesLeft_ = kNoLimit;
 };
+
+/// Moves \p file to byte \p offset; offsets past 2 GiB work on every
+/// platform. False when the file cannot seek.
+bool seekDumpFile(std::FILE *file, std::uint64_t offset);

@@ -79,3 +79,44 @@ TEST(DumpLineReader, ALineOf16MiBGrowsTheBuffer) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(DumpLineReader, ALimitEndsThePartWhereTheNextOneStarts) {
+  // The earlier part of a two-part parse reads up to the later part's start
+  // and no further; a reader on the same file then goes on from there, and
+  // one moved to that offset reads the same lines.
+  const std::string content = "first\r\nsecond\nthird\r\nfourth";
+  const std::size_t split = content.find("third");
+  for (std::size_t chunk : {1, 3, 64}) {
+    SCOPED_TRACE(chunk);
+    std::FILE *file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    std::fwrite(content.data(), 1, content.size(), file);
+    std::rewind(file);
+    Lines earlier, later, moved;
+    std::string_view line;
+    {
+      DumpLineReader reader(file, chunk, split);
+      while (reader.next(line))
+        earlier.emplace_back(line);
+    }
+    {
+      DumpLineReader reader(file, chunk);
+      while (reader.next(line))
+        later.emplace_back(line);
+    }
+    ASSERT_TRUE(seekDumpFile(file, split));
+    {
+      DumpLineReader reader(file, chunk);
+      while (reader.next(line))
+        moved.emplace_back(line);
+    }
+    std::fclose(file);
+    EXPECT_EQ(earlier, (Lines{"first", "second"}));
+    EXPECT_EQ(later, (Lines{"third", "fourth"}));
+    EXPECT_EQ(moved, later);
+  }
+}
+
+} // namespace
