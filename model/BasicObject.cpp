@@ -70,6 +70,19 @@ void BasicObject::addChild(BasicObject *child) {
   children.last_ = child;
 }
 
+void BasicObject::adoptChildrenOf(BasicObject &other) {
+  BasicObject *theirLast = other.children.last_;
+  if (theirLast == nullptr || &other == this) return;
+  for (BasicObject *child : other.children)
+    child->parent = this;
+  if (children.last_ != nullptr) {
+    // Our last child now leads to their first, their last back to our first.
+    std::swap(children.last_->nextSibling_, theirLast->nextSibling_);
+  }
+  children.last_ = theirLast;
+  other.children.last_ = nullptr;
+}
+
 std::string BasicObject::getName() const { return std::string(tracedName()); }
 
 std::string_view BasicObject::tracedName() const {

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <new>
+#include <type_traits>
+#include <vector>
 
 namespace Model {
 
@@ -50,5 +53,24 @@ template <class T> struct LargeBlockAllocator {
 
   template <class U> bool operator==(const LargeBlockAllocator<U> &) const noexcept { return true; }
 };
+
+/// Makes room for \p capacity elements in \p list. When the list has to
+/// move, its old pages go back to the system huge page by huge page as they
+/// are copied: an old and a new copy never stand whole side by side, which
+/// at the peak of a run would add the list's size to it.
+template <class T> void reserveReleasing(std::vector<T, LargeBlockAllocator<T>> &list, std::size_t capacity) {
+  static_assert(std::is_trivially_copyable_v<T>, "copied as bytes");
+  if (capacity <= list.capacity()) return;
+  std::vector<T, LargeBlockAllocator<T>> moved;
+  moved.reserve(capacity);
+  constexpr std::size_t kStep = kHugePageSize / sizeof(T);
+  for (std::size_t at = 0; at < list.size(); at += kStep) {
+    const std::size_t count = std::min(kStep, list.size() - at);
+    const auto from = list.begin() + static_cast<std::ptrdiff_t>(at);
+    moved.insert(moved.end(), from, from + static_cast<std::ptrdiff_t>(count));
+    releasePages(list.data() + at, count * sizeof(T));
+  }
+  list.swap(moved);
+}
 
 } // namespace Model

@@ -73,12 +73,26 @@ std::byte *ObjectArena::takePrepared() {
 }
 
 void ObjectArena::stopPreparing() {
+  // The unfilled rest of the last block was backed in advance, whole; its
+  // pages go back until an object needs them.
+  if (next_ != nullptr) releasePages(next_, static_cast<std::size_t>(end_ - next_));
   if (std::byte *spare = takePrepared()) {
     // The heap may keep a freed block for later; its backed pages go back
     // to the system now.
     releasePages(spare, kLargestBlockSize);
     BlockDeleter{std::align_val_t{kHugePageSize}}(spare);
   }
+}
+
+void ObjectArena::adopt(ObjectArena &other) {
+  other.stopPreparing();
+  for (auto &block : other.blocks_)
+    blocks_.push_back(std::move(block));
+  reserved_ += other.reserved_;
+  other.blocks_.clear();
+  other.next_ = other.end_ = nullptr;
+  other.nextBlockSize_ = kFirstBlockSize;
+  other.reserved_ = 0;
 }
 
 void ObjectArena::release() {

@@ -44,6 +44,10 @@ public:
   /// taken; the database calls it when the parse is over, so that the spare
   /// block does not add to the peak of the link pass.
   void stopPreparing();
+  /// Takes over every block of \p other, which must not be preparing a
+  /// block any more; the objects in them stay where they are. New objects
+  /// still come from this arena's own current block.
+  void adopt(ObjectArena &other);
   /// The bytes taken from the system so far.
   std::size_t reservedBytes() const { return reserved_; }
 

@@ -27,6 +27,10 @@ public:
   /// entry d. An index past the list gives the empty text.
   void addFileZeroBased(std::uint32_t directoryIndex, std::string_view fileName);
 
+  /// Where later texts are kept once; for a table whose pool is handed over
+  /// to another one.
+  void usePool(TextPool *pool) { pool_ = pool; }
+
   /// The path for declaration file number \p n, or nullptr when n names no
   /// entry. Older tables count files from 1, DWARF 5 tables from 0.
   const ShortText *fileForNumber(std::int64_t n) const;

@@ -49,6 +49,16 @@ char *TextPool::place(std::string_view s) {
   return pooled;
 }
 
+void TextPool::adopt(TextPool &other) {
+  for (auto &block : other.blocks_)
+    blocks_.push_back(std::move(block));
+  other.blocks_.clear();
+  other.free_ = nullptr;
+  other.freeBytes_ = 0;
+  std::vector<const char *>().swap(other.slots_);
+  other.count_ = 0;
+}
+
 void TextPool::grow() {
   std::vector<const char *> slots(slots_.size() * 2);
   const std::size_t mask = slots.size() - 1;

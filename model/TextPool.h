@@ -28,6 +28,11 @@ public:
   /// copy, made on the first request for that text.
   ShortText text(std::string_view s);
 
+  /// Keeps the copies of \p other alive as long as this pool; texts \p other
+  /// gave out stay valid. A text held by both is then held twice, and later
+  /// requests find this pool's copy only.
+  void adopt(TextPool &other);
+
   /// The number of distinct texts held.
   std::size_t size() const { return count_; }
 

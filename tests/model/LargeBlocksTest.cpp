@@ -92,3 +92,23 @@ TEST(LargeBlocks, ReleasingPagesKeepsTheBytesAroundThem) {
     memory[i] = valueAt(i);
   EXPECT_EQ(memory[kSize / 2], valueAt(kSize / 2));
 }
+
+TEST(LargeBlocks, ReservingWithReleaseKeepsEveryElement) {
+  // The old copy's pages go back while the list moves: a page released
+  // before it was copied would read as zeros in the new one.
+  for (const std::size_t count :
+       {std::size_t{0}, std::size_t{1000}, Model::kHugePageSize / 8 + 3, std::size_t{3} << 20}) {
+    SCOPED_TRACE(count);
+    std::vector<std::uint64_t, LargeBlockAllocator<std::uint64_t>> values;
+    for (std::uint64_t i = 0; i < count; ++i)
+      values.push_back(i * 2654435761u + 1);
+    Model::reserveReleasing(values, 2 * count + 1);
+    ASSERT_EQ(values.size(), count);
+    EXPECT_GE(values.capacity(), 2 * count + 1);
+    for (std::uint64_t i = 0; i < count; ++i)
+      ASSERT_EQ(values[i], i * 2654435761u + 1) << i;
+    const auto *before = values.data();
+    Model::reserveReleasing(values, count); // room enough: nothing moves
+    EXPECT_EQ(values.data(), before);
+  }
+}

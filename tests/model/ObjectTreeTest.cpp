@@ -189,3 +189,73 @@ TEST(ObjectTree, ChildrenComeInTheOrderAddedWhileParentsInterleave) {
     EXPECT_EQ(destroyed, 2 + 2 * count);
   }
 }
+
+namespace {
+
+TEST(ObjectTree, AdoptedChildrenFollowTheOwnInOrderAndDieOnce) {
+  // A second tree's children join the end of the first tree's list, in
+  // order, with the new parent; the second root is left empty. Every
+  // combination of empty and filled lists.
+  for (const int mine : {0, 1, 3})
+    for (const int theirs : {0, 1, 4}) {
+      SCOPED_TRACE(std::to_string(mine) + " + " + std::to_string(theirs));
+      int destroyed = 0;
+      ObjectArena arena;
+      {
+        BasicObject root(0, nullptr);
+        BasicObject other(0, nullptr);
+        for (int i = 0; i < mine; ++i)
+          arena.create<CountedObject>(EntryOffset(1 + i), &root, destroyed);
+        for (int i = 0; i < theirs; ++i) {
+          auto *unit = arena.create<CountedObject>(EntryOffset(100 + i), &other, destroyed);
+          arena.create<CountedObject>(EntryOffset(200 + i), unit, destroyed);
+        }
+        root.adoptChildrenOf(other);
+        EXPECT_TRUE(other.children.empty());
+        std::vector<EntryOffset> order;
+        for (const BasicObject *child : root.children) {
+          order.push_back(child->offset);
+          EXPECT_EQ(child->parent, &root);
+        }
+        std::vector<EntryOffset> expected;
+        for (int i = 0; i < mine; ++i)
+          expected.push_back(EntryOffset(1 + i));
+        for (int i = 0; i < theirs; ++i)
+          expected.push_back(EntryOffset(100 + i));
+        EXPECT_EQ(order, expected);
+        if (!expected.empty()) {
+          EXPECT_EQ(root.children.back()->offset, expected.back());
+          EXPECT_EQ(root.children.back()->nextSibling(), nullptr);
+        }
+      }
+      EXPECT_EQ(destroyed, mine + 2 * theirs);
+    }
+}
+
+TEST(ObjectTree, ArenaTakesOverTheBlocksOfAnother) {
+  // The objects of the other arena live on in this one's blocks after the
+  // other is gone; the sanitizer build reports a use after free.
+  ObjectArena arena;
+  BasicObject root(0, nullptr);
+  {
+    ObjectArena other;
+    for (EntryOffset i = 1; i <= 50000; ++i)
+      other.create<BasicObject>(i, &root);
+    const std::size_t theirs = other.reservedBytes();
+    arena.create<BasicObject>(0x100000, &root);
+    const std::size_t mine = arena.reservedBytes();
+    arena.adopt(other);
+    EXPECT_EQ(arena.reservedBytes(), mine + theirs);
+    EXPECT_EQ(other.reservedBytes(), 0u);
+  }
+  EntryOffset expected = 1;
+  for (const BasicObject *child : root.children)
+    if (child->offset != 0x100000) {
+      ASSERT_EQ(child->offset, expected++);
+    }
+  EXPECT_EQ(expected, 50001u);
+  arena.create<BasicObject>(0x100001, &root); // the own block goes on
+  EXPECT_EQ(root.children.back()->offset, 0x100001u);
+}
+
+} // namespace

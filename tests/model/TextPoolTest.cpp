@@ -64,3 +64,24 @@ TEST(TextPool, TextsStayWholeWhilePoolGrowsAndAcrossCopies) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(TextPool, AdoptedTextsOutliveTheirPool) {
+  TextPool pool;
+  const ShortText mine = pool.text("a name of this pool");
+  std::vector<ShortText> theirs;
+  {
+    TextPool other;
+    for (int i = 0; i < 5000; ++i) // several storage blocks
+      theirs.push_back(other.text("a name of the other pool " + std::to_string(i)));
+    pool.adopt(other);
+    EXPECT_EQ(other.size(), 0u);
+  }
+  for (int i = 0; i < 5000; ++i)
+    ASSERT_EQ(theirs[i].view(), "a name of the other pool " + std::to_string(i));
+  // The pool's own texts are still found once.
+  EXPECT_EQ(pool.text("a name of this pool").view().data(), mine.view().data());
+}
+
+} // namespace
