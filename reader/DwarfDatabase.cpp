@@ -4,6 +4,7 @@
 #include "reader/ByteOrderFlag.h"
 #include "reader/DeclarationResolution.h"
 #include "reader/DumpLineReader.h"
+#include "reader/DumpParts.h"
 #include "reader/LineParser.h"
 
 #include <algorithm>
@@ -56,16 +57,15 @@ DwarfDatabase::DwarfDatabase(const std::string &dumpFileName) {
   std::error_code sizeUnknown;
   const std::uintmax_t dumpBytes = std::filesystem::file_size(dumpFileName, sizeUnknown);
   if (!sizeUnknown) reserveForDump(dumpBytes);
-  build(*this, [file](LineParser &parser) {
-    DumpLineReader reader(file);
-    std::string_view line;
-    while (reader.next(line))
-      parser.parseLine(line);
-  });
   // A path that opens but cannot be read (a directory, an I/O error part way
   // through) ends the reading like the end of the file would: only the error
   // flag tells them apart. Such a dump counts as not opened.
-  dumpOpened_ = std::ferror(file) == 0;
+  DumpParts::Outcome outcome;
+  build(*this, [&](LineParser &parser) {
+    outcome = DumpParts::parseFile(*this, parser, file, dumpFileName, sizeUnknown ? 0 : dumpBytes);
+  });
+  dumpOpened_ = outcome.readToEnd;
+  inTwoParts_ = outcome.inTwoParts;
   std::fclose(file);
 }
 
@@ -77,6 +77,10 @@ DwarfDatabase::~DwarfDatabase() {
 }
 
 void DwarfDatabase::parseDumpText(std::string_view dumpText) {
+  parseDumpTextInParts(dumpText, DumpParts::chooseLaterPart(dumpText));
+}
+
+bool DwarfDatabase::parseDumpTextInParts(std::string_view dumpText, std::size_t laterPartAt) {
   // A second parse starts from an empty database, so that no list keeps
   // pointers into the tree it replaces.
   if (root != nullptr) {
@@ -100,12 +104,111 @@ void DwarfDatabase::parseDumpText(std::string_view dumpText) {
     arena.release();
   }
   dumpOpened_ = true;
-  build(*this, [dumpText](LineParser &parser) {
-    DumpLineReader reader(dumpText);
-    std::string_view line;
-    while (reader.next(line))
-      parser.parseLine(line);
+  build(*this, [&](LineParser &parser) {
+    inTwoParts_ = DumpParts::parseText(*this, parser, dumpText, laterPartAt).inTwoParts;
   });
+  return inTwoParts_;
+}
+
+template <class Apply> void DwarfDatabase::forEachListOf(Model::BasicObject *object, Apply apply) {
+  using namespace Model;
+  switch (object->kind) {
+  case ObjectKind::TypeInfo_Array:
+    apply(arrayTypes, static_cast<TypeInfo_Array *>(object));
+    break;
+  case ObjectKind::TypeInfo_Class:
+    apply(aggregateTypes, object);
+    apply(classTypes, static_cast<TypeInfo_Class *>(object));
+    break;
+  case ObjectKind::TypeInfo_Const:
+    apply(constTypes, static_cast<TypeInfo_Const *>(object));
+    break;
+  case ObjectKind::TypeInfo_ImportedDeclaration:
+    apply(importedDeclarations, static_cast<TypeInfo_ImportedDeclaration *>(object));
+    break;
+  case ObjectKind::TypeInfo_Inheritance:
+    apply(inheritances, static_cast<TypeInfo_Inheritance *>(object));
+    break;
+  case ObjectKind::TypeInfo_Member:
+    apply(members, static_cast<TypeInfo_Member *>(object));
+    break;
+  case ObjectKind::TypeInfo_Structure:
+  case ObjectKind::TypeInfo_Union:
+    apply(aggregateTypes, object);
+    break;
+  case ObjectKind::TypeInfo_Subroutine:
+    apply(subroutineTypes, static_cast<TypeInfo_Subroutine *>(object));
+    break;
+  case ObjectKind::TypeInfo_Typedef:
+    apply(typedefs, static_cast<TypeInfo_Typedef *>(object));
+    break;
+  case ObjectKind::TypeInfo_Volatile:
+    apply(volatileTypes, static_cast<TypeInfo_Volatile *>(object));
+    break;
+  case ObjectKind::FunctionInfo:
+    apply(functions, static_cast<FunctionInfo *>(object));
+    break;
+  case ObjectKind::VariableInfo:
+    apply(variables, static_cast<VariableInfo *>(object));
+    break;
+  default:
+    break;
+  }
+}
+
+void DwarfDatabase::fileEntry(Model::BasicObject *object) {
+  objectsByOffset.insert(object->offset, object);
+  forEachListOf(object, [](auto &list, auto *typed) { list.push_back(typed); });
+}
+
+namespace {
+
+/// Calls \p visit on every object below \p top, each before its children:
+/// the order in which a parse built them. No recursion: a dump may nest
+/// entries 100 000 levels deep.
+template <class Visit> void visitBelow(const Model::BasicObject &top, Visit visit) {
+  Model::BasicObject *object = top.children.front();
+  while (object != nullptr) {
+    visit(object);
+    if (!object->children.empty()) {
+      object = object->children.front();
+      continue;
+    }
+    while (object->parent != &top && object->nextSibling() == nullptr)
+      object = object->parent;
+    object = object->nextSibling();
+  }
+}
+
+} // namespace
+
+void DwarfDatabase::appendLaterPart(DwarfDatabase &later) {
+  if (later.root != nullptr) {
+    // The merge happens at the largest size of the model: a list that has
+    // to grow gives its old pages back as it moves, so that an old and a new
+    // copy of it never stand whole side by side.
+    visitBelow(*later.root, [this](Model::BasicObject *object) {
+      objectsByOffset.insert(object->offset, object);
+      forEachListOf(object, [](auto &list, auto *typed) {
+        if (list.size() == list.capacity()) Model::reserveReleasing(list, 2 * list.size() + 1);
+        list.push_back(typed);
+      });
+    });
+    root->adoptChildrenOf(*later.root);
+  }
+  locatedObjects.insert(locatedObjects.end(), later.locatedObjects.begin(), later.locatedObjects.end());
+  ObjectList<Model::BasicObject>().swap(later.locatedObjects);
+  for (auto &table : later.ownedStatementLists) {
+    table->usePool(&textPool);
+    ownedStatementLists.push_back(std::move(table));
+  }
+  later.ownedStatementLists.clear();
+  // An offset already indexed here keeps its table, as the first table of an
+  // offset does in one pass.
+  statementListsByOffset.merge(later.statementListsByOffset);
+  later.statementListsByOffset.clear();
+  arena.adopt(later.arena);
+  textPool.adopt(later.textPool);
 }
 
 namespace {

@@ -34,6 +34,11 @@ public:
   /// Parses and links a whole dump held in memory, exactly as the file
   /// constructor does with a file's contents.
   void parseDumpText(std::string_view dumpText);
+  /// The same with the later part of a two-part parse starting at
+  /// \p laterPartAt (a line start); 0 or the text's size parse it in one
+  /// part. The result is the same wherever the parts meet. Returns
+  /// parsedInTwoParts().
+  bool parseDumpTextInParts(std::string_view dumpText, std::size_t laterPartAt);
 
   /// The process-wide byte-order flag, set by a file-format line whose format
   /// name ends in "little" and never cleared.
@@ -41,6 +46,10 @@ public:
 
   /// False when the dump file could not be opened or read to its end.
   bool dumpOpened() const { return dumpOpened_; }
+
+  /// True when the last parse ran in two parts and joined them; false when
+  /// it ran in one, by choice or because the later part could not be used.
+  bool parsedInTwoParts() const { return inTwoParts_; }
 
   /// The line table filed under \p stmtListOffset, or nullptr.
   const Model::StatementList *findStatementList(std::uint32_t stmtListOffset) const;
@@ -88,6 +97,19 @@ public:
   /// calls it with the file's size).
   void reserveForDump(std::uintmax_t dumpBytes);
 
+  /// Files the object of a new entry: in the offset index (unless its
+  /// offset is there already) and in the per-kind list of its kind.
+  void fileEntry(Model::BasicObject *object);
+
+  /// Appends the database of a later part of the same dump, parsed on its
+  /// own without filing its entries, as if its lines had followed this
+  /// database's own: its compilation units after this root's children, its
+  /// objects filed here in the order they were built, its located objects
+  /// and line tables after these (a line-table offset already here keeps
+  /// its table). Its objects and texts move into this database's arena and
+  /// pool; \p later is left empty. Before the link pass only.
+  void appendLaterPart(DwarfDatabase &later);
+
   /// Frees what only the link pass reads: the offset index and the per-kind
   /// lists, `locatedObjects` excepted. The symbol files need the tree, the
   /// located objects and the line tables only, so a run frees these before
@@ -96,5 +118,10 @@ public:
   void releaseLinkIndexes();
 
 private:
+  /// Calls \p apply(list, object) for each per-kind list an object of
+  /// \p object's kind is filed in, with the object cast to the list's type.
+  template <class Apply> void forEachListOf(Model::BasicObject *object, Apply apply);
+
   bool dumpOpened_ = false;
+  bool inTwoParts_ = false;
 };

@@ -36,25 +36,8 @@ constexpr TagRow kTagTable[] = {
 };
 
 /// A new object in the database's arena, owned by \p parent from here on.
-template <class T>
-T *createIn(DwarfDatabase &db, Model::EntryOffset offset, Model::BasicObject *parent) {
+template <class T> T *createIn(DwarfDatabase &db, Model::EntryOffset offset, Model::BasicObject *parent) {
   return db.arena.create<T>(offset, parent);
-}
-
-template <class T, class List>
-T *createListed(Model::EntryOffset offset, Model::BasicObject *parent, DwarfDatabase &db, List &list) {
-  T *object = createIn<T>(db, offset, parent);
-  list.push_back(object);
-  return object;
-}
-
-/// A structure, class or union, also filed among the aggregates.
-template <class T, class... Lists>
-T *createAggregate(Model::EntryOffset offset, Model::BasicObject *parent, DwarfDatabase &db, Lists &...lists) {
-  T *object = createIn<T>(db, offset, parent);
-  db.aggregateTypes.push_back(object);
-  (lists.push_back(object), ...);
-  return object;
 }
 
 } // namespace
@@ -67,7 +50,8 @@ EntryKind entryKindForTag(std::string_view tag) {
   return EntryKind::Plain;
 }
 
-EntryBuilder::EntryBuilder(DwarfDatabase &database) : database_(database) {
+EntryBuilder::EntryBuilder(DwarfDatabase &database, bool fileEntries)
+    : database_(database), fileEntries_(fileEntries) {
   database_.root = std::make_unique<Model::BasicObject>(0, nullptr);
   levels_.push_back(database_.root.get());
 }
@@ -84,7 +68,7 @@ CurrentEntry EntryBuilder::build(std::int32_t level, Model::EntryOffset offset, 
     levels_.push_back(object);
   else
     levels_[key] = object;
-  database_.objectsByOffset.insert(offset, object);
+  if (fileEntries_) database_.fileEntry(object);
   depthLimit_ = key;
   return {object, kind};
 }
@@ -96,23 +80,23 @@ Model::BasicObject *EntryBuilder::create(EntryKind kind, Model::EntryOffset offs
   // Every constructor hands the new object to its parent, which owns it.
   switch (kind) {
   case EntryKind::Array:
-    return createListed<TypeInfo_Array>(offset, parent, db, db.arrayTypes);
+    return createIn<TypeInfo_Array>(db, offset, parent);
   case EntryKind::Base:
     return createIn<TypeInfo_Base>(db, offset, parent);
   case EntryKind::Class:
-    return createAggregate<TypeInfo_Class>(offset, parent, db, db.classTypes);
+    return createIn<TypeInfo_Class>(db, offset, parent);
   case EntryKind::Const:
-    return createListed<TypeInfo_Const>(offset, parent, db, db.constTypes);
+    return createIn<TypeInfo_Const>(db, offset, parent);
   case EntryKind::Enumeration:
     return createIn<TypeInfo_Enumeration>(db, offset, parent);
   case EntryKind::Enumerator:
     return createIn<TypeInfo_Enumerator>(db, offset, parent);
   case EntryKind::ImportedDeclaration:
-    return createListed<TypeInfo_ImportedDeclaration>(offset, parent, db, db.importedDeclarations);
+    return createIn<TypeInfo_ImportedDeclaration>(db, offset, parent);
   case EntryKind::Inheritance:
-    return createListed<TypeInfo_Inheritance>(offset, parent, db, db.inheritances);
+    return createIn<TypeInfo_Inheritance>(db, offset, parent);
   case EntryKind::Member:
-    return createListed<TypeInfo_Member>(offset, parent, db, db.members);
+    return createIn<TypeInfo_Member>(db, offset, parent);
   case EntryKind::Namespace:
     return createIn<TypeInfo_Namespace>(db, offset, parent);
   case EntryKind::Pointer: {
@@ -121,23 +105,23 @@ Model::BasicObject *EntryBuilder::create(EntryKind kind, Model::EntryOffset offs
     return pointer;
   }
   case EntryKind::Structure:
-    return createAggregate<TypeInfo_Structure>(offset, parent, db);
+    return createIn<TypeInfo_Structure>(db, offset, parent);
   case EntryKind::Subrange:
     return createIn<TypeInfo_Subrange>(db, offset, parent);
   case EntryKind::Subroutine:
-    return createListed<TypeInfo_Subroutine>(offset, parent, db, db.subroutineTypes);
+    return createIn<TypeInfo_Subroutine>(db, offset, parent);
   case EntryKind::Typedef:
-    return createListed<TypeInfo_Typedef>(offset, parent, db, db.typedefs);
+    return createIn<TypeInfo_Typedef>(db, offset, parent);
   case EntryKind::Union:
-    return createAggregate<TypeInfo_Union>(offset, parent, db);
+    return createIn<TypeInfo_Union>(db, offset, parent);
   case EntryKind::Volatile:
-    return createListed<TypeInfo_Volatile>(offset, parent, db, db.volatileTypes);
+    return createIn<TypeInfo_Volatile>(db, offset, parent);
   case EntryKind::Function:
-    return createListed<FunctionInfo>(offset, parent, db, db.functions);
+    return createIn<FunctionInfo>(db, offset, parent);
   case EntryKind::CompileUnit:
     return createIn<CompileUnitInfo>(db, offset, parent);
   case EntryKind::Variable:
-    return createListed<VariableInfo>(offset, parent, db, db.variables);
+    return createIn<VariableInfo>(db, offset, parent);
   case EntryKind::Plain:
     break;
   }

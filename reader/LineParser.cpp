@@ -11,6 +11,37 @@
 DwarfDatabase::LineParser::LineParser(DwarfDatabase &database)
     : database_(database), entries_(database), tables_(database) {}
 
+DwarfDatabase::LineParser::LineParser(DwarfDatabase &database, LaterPart)
+    : database_(database), entries_(database, false), tables_(database) {
+  formatNameSeen_ = true;
+  laterPart_ = true;
+  entrySeen_ = false;
+}
+
+bool DwarfDatabase::LineParser::handsOverTo(const LineParser &later) const {
+  if (!formatNameSeen_ || tables_.inDirectoryTable() || tables_.inFileTable()) return false;
+  const Guesses &guessed = later.guesses_;
+  if (guessed.firstEntryNotAtTop) return false;
+  if (guessed.attributeWithoutEntry && current_.object != nullptr) return false;
+  if (guessed.pointerSizeGuessed && pointerSize_ != 0) return false;
+  if (later.tables_.headerWithoutTable() && tables_.currentTable() != nullptr) return false;
+  return true;
+}
+
+void DwarfDatabase::LineParser::noteFirstEntryHeader(std::int32_t level) {
+  // A level that does not convert, or a negative one, skips the header in
+  // every part alike.
+  if (level < 0) return;
+  if (level > 0) {
+    guesses_.firstEntryNotAtTop = true;
+    return;
+  }
+  // A level-0 entry hangs from the root whatever came before: from here on
+  // the entries are built as in one pass over the whole dump.
+  entrySeen_ = true;
+  if (!pointerSizeSeen_) guesses_.pointerSizeGuessed = true;
+}
+
 void DwarfDatabase::LineParser::parseLine(std::string_view line) {
   using namespace DumpLineGrammar;
   // What the text alone says first; then the parse's state decides.
@@ -20,8 +51,10 @@ void DwarfDatabase::LineParser::parseLine(std::string_view line) {
     // A level that does not convert skips the header; the current entry
     // stays.
     const Match &m = shape.match;
-    if (const std::optional<std::int32_t> level = NumberConversion::decimal(m.group[1]))
+    if (const std::optional<std::int32_t> level = NumberConversion::decimal(m.group[1])) {
+      if (!entrySeen_) noteFirstEntryHeader(*level);
       current_ = entries_.build(*level, NumberConversion::hexadecimal(m.group[2]), m.group[4], pointerSize_);
+    }
     return;
   }
   if (shape.kind == LineShape::Kind::Attribute && current_.object != nullptr) {
@@ -33,12 +66,15 @@ void DwarfDatabase::LineParser::parseLine(std::string_view line) {
       applyAttribute(database_, current_, attribute, m.group[3], m.group[4], pointerSize_);
     return;
   }
+  if (!entrySeen_ && shape.kind == LineShape::Kind::Attribute) guesses_.attributeWithoutEntry = true;
   if (tables_.takeLine(line, shape.leading, shape.first)) return;
   if (shape.indentedBySpaces && shape.first == 'P') {
     Match m;
     if (matchPointerSize(line, m)) {
-      if (const std::optional<std::int32_t> size = NumberConversion::decimal(m.group[1]))
+      if (const std::optional<std::int32_t> size = NumberConversion::decimal(m.group[1])) {
         pointerSize_ = *size;
+        pointerSizeSeen_ = true;
+      }
       return;
     }
   }
@@ -53,12 +89,22 @@ void DwarfDatabase::LineParser::takeFileFormatLine(std::string_view line) {
   constexpr std::string_view kLittle = "little";
   const bool endsInLittle =
       line.size() >= kLittle.size() && line.substr(line.size() - kLittle.size()) == kLittle;
-  if (formatNameSeen_ && (!endsInLittle || ByteOrderFlag::isLittleEndian())) return;
+  if (formatNameSeen_ && (!endsInLittle || littleEndianKnown())) return;
   Match m;
   if (!formatNameSeen_ && matchFileFormatName(line, m)) {
     formatNameSeen_ = true;
     bigEndianTarget_ = m.group[1].find("big") != std::string_view::npos;
   }
-  if (endsInLittle && !ByteOrderFlag::isLittleEndian() && matchFileFormat(line, m))
+  if (endsInLittle && !littleEndianKnown() && matchFileFormat(line, m)) noteLittleEndian();
+}
+
+bool DwarfDatabase::LineParser::littleEndianKnown() const {
+  return laterPart_ ? littleEndianSeen_ : ByteOrderFlag::isLittleEndian();
+}
+
+void DwarfDatabase::LineParser::noteLittleEndian() {
+  if (laterPart_)
+    littleEndianSeen_ = true;
+  else
     ByteOrderFlag::setLittleEndian();
 }

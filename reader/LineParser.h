@@ -20,6 +20,17 @@ class DwarfDatabase::LineParser {
 public:
   explicit LineParser(DwarfDatabase &database);
 
+  /// Marks a parser for a later part of a dump, one that starts at a
+  /// compilation-unit or section line while an earlier part is parsed
+  /// elsewhere.
+  struct LaterPart {};
+  /// A parser that takes the state a parse has at such a line in every dump
+  /// seen: the file-format line read, no current entry, no line table open,
+  /// no pointer size yet. It notes each line whose outcome depended on that
+  /// guess, and it keeps the byte-order flag to itself (see
+  /// littleEndianSeen()).
+  LineParser(DwarfDatabase &database, LaterPart);
+
   void parseLine(std::string_view line);
 
   /// True when the dump's file-format line names a big-endian format
@@ -28,8 +39,33 @@ public:
   std::int32_t pointerSize() const { return pointerSize_; }
   const CurrentEntry &currentEntry() const { return current_; }
 
+  /// True when this parser, having read every line before \p later's first,
+  /// stands where \p later assumed it would, as far as \p later's lines
+  /// depended on it: then \p later built exactly what going on here would
+  /// have built, and its database can be appended to this one.
+  bool handsOverTo(const LineParser &later) const;
+  /// A later part's own record of a file-format line ending in "little";
+  /// the byte-order flag takes it when the part is appended.
+  bool littleEndianSeen() const { return littleEndianSeen_; }
+
 private:
+  /// What a later part's lines took from the state it guessed.
+  struct Guesses {
+    /// An attribute line came before the first entry: it went without an
+    /// entry, where the earlier part's last entry may have taken it.
+    bool attributeWithoutEntry = false;
+    /// The first entry header was not at level 0: it was skipped here, where
+    /// the earlier part's open entries may have taken it as a child.
+    bool firstEntryNotAtTop = false;
+    /// An entry was built before any pointer-size line: it took size 0.
+    bool pointerSizeGuessed = false;
+  };
+
+  /// The cold path of an entry header while a later part has no entry yet.
+  void noteFirstEntryHeader(std::int32_t level);
   void takeFileFormatLine(std::string_view line);
+  bool littleEndianKnown() const;
+  void noteLittleEndian();
 
   DwarfDatabase &database_;
   EntryBuilder entries_;
@@ -40,4 +76,12 @@ private:
   std::int32_t pointerSize_ = 0;
   bool formatNameSeen_ = false;
   bool bigEndianTarget_ = false;
+  /// A later part; its lines leave the process-wide byte-order flag alone,
+  /// which the earlier part's thread sets.
+  bool laterPart_ = false;
+  /// False while a later part has built no entry yet (true for a whole dump).
+  bool entrySeen_ = true;
+  bool pointerSizeSeen_ = false;
+  bool littleEndianSeen_ = false;
+  Guesses guesses_;
 };

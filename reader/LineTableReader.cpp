@@ -37,6 +37,7 @@ bool LineTableReader::takeLine(std::string_view line, std::size_t leadingBlanks,
     case 'T':
       if (matchDirectoryTableHeader(line, m) || matchDirectoryTableOffsetHeader(line, m)) {
         inDirectoryTable_ = true;
+        if (current_ == nullptr) headerWithoutTable_ = true;
         return true;
       }
       break;
@@ -44,12 +45,16 @@ bool LineTableReader::takeLine(std::string_view line, std::size_t leadingBlanks,
       if (matchFileTableHeader(line, m)) {
         inFileTable_ = true;
         dwarf5FileTable_ = false;
+        if (current_ == nullptr) headerWithoutTable_ = true;
         return true;
       }
       if (matchFileTableDwarf5Header(line, m)) {
         inFileTable_ = true;
         dwarf5FileTable_ = true;
-        if (current_ != nullptr) current_->filesNumberedFromZero = true;
+        if (current_ != nullptr)
+          current_->filesNumberedFromZero = true;
+        else
+          headerWithoutTable_ = true;
         return true;
       }
       // The column line of a DWARF 5 directory table names no directory.

@@ -32,6 +32,9 @@ public:
   bool inDirectoryTable() const { return inDirectoryTable_; }
   bool inFileTable() const { return inFileTable_; }
   const Model::StatementList *currentTable() const { return current_; }
+  /// A directory or file table header came while no table was open: its
+  /// lines were dropped, where an open table would have taken them.
+  bool headerWithoutTable() const { return headerWithoutTable_; }
 
 private:
   void openTable(std::uint32_t offset);
@@ -44,4 +47,5 @@ private:
   bool inFileTable_ = false;
   /// The open file table is a DWARF 5 one ("Entry\tDir\tName").
   bool dwarf5FileTable_ = false;
+  bool headerWithoutTable_ = false;
 };

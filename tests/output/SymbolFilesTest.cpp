@@ -6,6 +6,7 @@
 #include "output/M51Map.h"
 #include "output/SymbolExpansion.h"
 #include "output/TypeClassification.h"
+#include "reader/DumpParts.h"
 #include "tests/output/OutputTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -332,5 +333,42 @@ TEST_P(WithoutLinkIndexes, TheFilesAreTheSame) {
 INSTANTIATE_TEST_SUITE_P(RealDumps, WithoutLinkIndexes,
                          testing::Values("golden-dwarf4.txt", "drive-dwarf4.txt", "drive-dwarf5.txt",
                                          "shapes-dwarf4.txt"));
+
+} // namespace
+
+namespace {
+
+/// A large dump is parsed in two parts at once; wherever they meet, the
+/// files must hold the bytes of a single pass.
+class TwoPartParse : public testing::TestWithParam<const char *> {};
+
+TEST_P(TwoPartParse, WritesTheFilesOfOnePassWhereverThePartsMeet) {
+  const std::string dump = dataDump(GetParam());
+  ASSERT_FALSE(dump.empty());
+  DwarfDatabase onePart;
+  onePart.parseDumpTextInParts(dump, 0);
+  SymbolTexts expected;
+  makeSymbolTexts(onePart, expected);
+  ASSERT_FALSE(expected.m51.empty());
+  int splits = 0;
+  for (std::size_t from = 0;;) {
+    const std::size_t at = DumpParts::partStartIn(std::string_view(dump).substr(from));
+    if (at == std::string_view::npos) break;
+    from += at;
+    DwarfDatabase twoParts;
+    EXPECT_TRUE(twoParts.parseDumpTextInParts(dump, from)) << "at " << from;
+    SymbolTexts texts;
+    makeSymbolTexts(twoParts, texts);
+    EXPECT_EQ(texts.m51, expected.m51) << "at " << from;
+    EXPECT_EQ(texts.canape, expected.canape) << "at " << from;
+    EXPECT_EQ(texts.styleWarnings, expected.styleWarnings) << "at " << from;
+    ++splits;
+  }
+  EXPECT_GE(splits, 2); // the units, then the sections after them
+}
+
+INSTANTIATE_TEST_SUITE_P(RealDumps, TwoPartParse,
+                         testing::Values("golden-dwarf4.txt", "drive-dwarf4.txt", "drive-dwarf5.txt",
+                                         "shapes-dwarf4.txt", "statics-dwarf4.txt", "chunks-dwarf4.txt"));
 
 } // namespace

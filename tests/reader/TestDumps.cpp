@@ -1,8 +1,12 @@
 #include "TestDumps.h"
 
+#include "model/Model.h"
+#include "model/ModelCast.h"
+
 #include <algorithm>
 #include <fstream>
 #include <sstream>
+#include <typeinfo>
 
 namespace TestDumps {
 
@@ -71,6 +75,72 @@ std::vector<Model::BasicObject *> objectsNamed(const DwarfDatabase &database, st
     }
   }
   return found;
+}
+
+namespace {
+
+std::string offsetOf(const Model::BasicObject *object) {
+  if (object == nullptr) return "-";
+  std::ostringstream out;
+  out << std::hex << object->offset;
+  return out.str();
+}
+
+template <class List> void describeList(std::ostream &out, const char *name, const List &list) {
+  out << name << ' ' << list.size() << ':';
+  for (const Model::BasicObject *object : list)
+    out << ' ' << offsetOf(object);
+  out << '\n';
+}
+
+} // namespace
+
+std::string describe(const DwarfDatabase &db) {
+  using namespace Model;
+  std::ostringstream out;
+  std::vector<const BasicObject *> pending;
+  if (db.root) pending.push_back(db.root.get());
+  while (!pending.empty()) {
+    const BasicObject *o = pending.back();
+    pending.pop_back();
+    out << std::hex << o->offset << ' ' << typeid(*o).name() << " [" << o->name.view() << "] "
+        << o->declLine.view() << ' ' << o->declFile << ' ' << o->stmtListOffset << ' ' << o->getSize()
+        << " parent " << offsetOf(o->parent);
+    if (o != db.root.get()) out << " indexed " << offsetOf(db.objectsByOffset.find(o->offset));
+    if (auto v = as<VariableInfo>(o))
+      out << " addr " << v->address << " type " << v->typeOffset << '>' << offsetOf(v->type);
+    if (auto m = as<TypeInfo_Member>(o))
+      out << " member " << m->dataMemberLocation << ' ' << m->bitSize << ' ' << m->bitOffset << " type "
+          << offsetOf(m->type);
+    out << '\n';
+    const std::size_t at = pending.size();
+    for (const BasicObject *child : o->children) {
+      if (child->parent != o) out << "wrong parent of " << offsetOf(child) << '\n';
+      pending.push_back(child);
+    }
+    std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(at), pending.end());
+  }
+  for (const auto &[offset, list] : db.statementListsByOffset) {
+    out << "table " << offset << (list->filesNumberedFromZero ? " from 0:" : ":");
+    for (const auto &f : list->files)
+      out << ' ' << f.view();
+    out << '\n';
+  }
+  out << "tables " << db.ownedStatementLists.size() << '\n';
+  describeList(out, "located", db.locatedObjects);
+  describeList(out, "arrays", db.arrayTypes);
+  describeList(out, "classes", db.classTypes);
+  describeList(out, "consts", db.constTypes);
+  describeList(out, "imported", db.importedDeclarations);
+  describeList(out, "inheritances", db.inheritances);
+  describeList(out, "members", db.members);
+  describeList(out, "subroutines", db.subroutineTypes);
+  describeList(out, "typedefs", db.typedefs);
+  describeList(out, "volatiles", db.volatileTypes);
+  describeList(out, "functions", db.functions);
+  describeList(out, "variables", db.variables);
+  describeList(out, "aggregates", db.aggregateTypes);
+  return out.str();
 }
 
 } // namespace TestDumps

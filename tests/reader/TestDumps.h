@@ -33,6 +33,11 @@ std::string readFile(const std::string &path);
 /// statics) to every address listed under it.
 std::multimap<std::string, std::uint32_t> readNmSymbols(const std::string &path);
 
+/// Everything a parse stored, as text, for comparing two databases: each
+/// object in tree order with its fields, parent, linked type and index
+/// entry, then the line tables, the located objects and the per-kind lists.
+std::string describe(const DwarfDatabase &database);
+
 /// The objects of \p database named \p name, in dump order.
 std::vector<Model::BasicObject *> objectsNamed(const DwarfDatabase &database, std::string_view name);
 
