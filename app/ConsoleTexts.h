@@ -5,37 +5,38 @@
 namespace ConsoleTexts {
 
 // Name lines and progress lines of a run.
-inline constexpr const char* kInputFile = "inputFile : ";
-inline constexpr const char* kOutFileMap = "outFileMap : ";
-inline constexpr const char* kElfFile = "elfFile : ";
-inline constexpr const char* kObjDumpFinished = "ObjDump finished ";
-inline constexpr const char* kObjDumpFailed = "ObjDump failed (exit code "; // + N + kObjDumpFailedTail + dump name
-inline constexpr const char* kObjDumpFailedTail = "): ";
-inline constexpr const char* kParsingFinished = "Parsing Dwarf finished";
-inline constexpr const char* kOutputFinished = "Vrx M51 + CANape finished ";
-inline constexpr const char* kSecondsSinceStart = " -> Seconds Since Start: ";
-inline constexpr const char* kCanNotOpenFile = "Can not open file: ";
-inline constexpr const char* kCanNotCreateFile = "Can not create file: ";
-inline constexpr const char* kTooManySymbols = "Too many symbols, list cut at ";
+inline constexpr const char *kInputFile = "inputFile : ";
+inline constexpr const char *kOutFileMap = "outFileMap : ";
+inline constexpr const char *kElfFile = "elfFile : ";
+inline constexpr const char *kObjDumpFinished = "ObjDump finished ";
+inline constexpr const char *kObjDumpFailed =
+    "ObjDump failed (exit code "; // + N + kObjDumpFailedTail + dump name
+inline constexpr const char *kObjDumpFailedTail = "): ";
+inline constexpr const char *kParsingFinished = "Parsing Dwarf finished";
+inline constexpr const char *kOutputFinished = "Vrx M51 + CANape finished ";
+inline constexpr const char *kSecondsSinceStart = " -> Seconds Since Start: ";
+inline constexpr const char *kCanNotOpenFile = "Can not open file: ";
+inline constexpr const char *kCanNotCreateFile = "Can not create file: ";
+inline constexpr const char *kTooManySymbols = "Too many symbols, list cut at ";
 
 // The objdump command: program, switches, and the text form shown in usage.
-inline constexpr const char* kObjDumpProgram = "arm-none-eabi-objdump";
-inline constexpr const char* kObjDumpSwitches = "-WlLiaprmfFsoRt";
+inline constexpr const char *kObjDumpProgram = "arm-none-eabi-objdump";
+inline constexpr const char *kObjDumpSwitches = "-WlLiaprmfFsoRt";
 
 // Derived file names.
-inline constexpr const char* kDumpSuffix = "_ObjDump.txt";
-inline constexpr const char* kMapSuffix = "_Vrx.m51";
-inline constexpr const char* kCanapeSuffix = "_CANape.db";
+inline constexpr const char *kDumpSuffix = "_ObjDump.txt";
+inline constexpr const char *kMapSuffix = "_Vrx.m51";
+inline constexpr const char *kCanapeSuffix = "_CANape.db";
 
 // Banner.
-inline constexpr const char* kBannerVersion = " version ";
-inline constexpr const char* kBannerFrom = " from ";
+inline constexpr const char *kBannerVersion = " version ";
+inline constexpr const char *kBannerFrom = " from ";
 
 // Usage text, printed line by line after the banner when no path is given.
 // The second line is kUsageBuild followed by the build date.
-inline constexpr const char* kUsageTitle = "ELF TO KEIL M51 MEMORY MAP FILE GENERATOR";
-inline constexpr const char* kUsageBuild = "BUILD: ";
-inline constexpr const char* kUsageLines[] = {
+inline constexpr const char *kUsageTitle = "ELF TO KEIL M51 MEMORY MAP FILE GENERATOR";
+inline constexpr const char *kUsageBuild = "BUILD: ";
+inline constexpr const char *kUsageLines[] = {
     "Call: program \"elf_file.elf\"",
     "       -  generates map file from elf file",
     "Call: program \"objDumpOutput.txt\"",
@@ -48,8 +49,8 @@ inline constexpr const char* kUsageLines[] = {
 };
 
 // The trace of Model::BasicObject::getName.
-inline constexpr const char* kRtePortSrMarker = "RtePortSR";
-inline constexpr const char* kGetNameTrace = "getName: ";
-inline constexpr const char* kChildrenSizeTrace = "children.size(): ";
+inline constexpr const char *kRtePortSrMarker = "RtePortSR";
+inline constexpr const char *kGetNameTrace = "getName: ";
+inline constexpr const char *kChildrenSizeTrace = "children.size(): ";
 
 } // namespace ConsoleTexts

@@ -23,7 +23,9 @@ extern char **environ;
 
 namespace {
 
-double seconds(const timeval &t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; }
+double seconds(const timeval &t) {
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+}
 
 int usage() {
   std::fprintf(stderr, "usage: run_timed [--stdout FILE] -- COMMAND [ARGS...]\n");

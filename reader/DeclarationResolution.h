@@ -14,6 +14,6 @@ class DwarfDatabase;
 /// definition anywhere in the dump stays as it is.
 namespace DeclarationResolution {
 
-void resolveDeclaredAggregates(DwarfDatabase& database);
+void resolveDeclaredAggregates(DwarfDatabase &database);
 
 } // namespace DeclarationResolution
