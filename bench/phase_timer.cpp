@@ -5,7 +5,8 @@
 ///
 ///   read      splitting the dump into lines alone (DumpLineReader), a
 ///             separate pass that shows what the parse adds to plain reading
-///   parse     load and parse: every line through DwarfDatabase::LineParser
+///   parse     load and parse: every line through DwarfDatabase::LineParser,
+///             in two parts at once on a large dump as a run does (parts=)
 ///   link      linkReferences() and the layout of DWARF 4/5 bit fields
 ///   write     writeSymbolFiles into <output-directory>
 ///   teardown  destroying the database
@@ -19,6 +20,7 @@
 #include "reader/BitFieldLayout.h"
 #include "reader/DeclarationResolution.h"
 #include "reader/DumpLineReader.h"
+#include "reader/DumpParts.h"
 #include "reader/DwarfDatabase.h"
 #include "reader/LineParser.h"
 
@@ -83,14 +85,14 @@ int main(int argc, char **argv) {
   database->reserveForDump(bytes);
   start = Clock::now();
   bool bigEndianTarget = false;
+  DumpParts::Outcome outcome;
   {
     std::FILE *file = std::fopen(dump.c_str(), "rb");
     if (file == nullptr) return 1;
-    DumpLineReader reader(file);
+    std::setvbuf(file, nullptr, _IONBF, 0);
     DwarfDatabase::LineParser parser(*database);
-    std::string_view line;
-    while (reader.next(line))
-      parser.parseLine(line);
+    outcome = DumpParts::parseFile(*database, parser, file, dump, bytes);
+    database->arena.stopPreparing();
     bigEndianTarget = parser.bigEndianTarget();
     std::fclose(file);
   }
@@ -114,9 +116,9 @@ int main(int argc, char **argv) {
   database.reset();
   const double teardownSeconds = secondsSince(start);
 
-  std::printf("bytes=%llu\nlines=%llu\nlocated_objects=%zu\nwritten=%d\n",
+  std::printf("bytes=%llu\nlines=%llu\nlocated_objects=%zu\nwritten=%d\nparts=%d\n",
               static_cast<unsigned long long>(bytes), static_cast<unsigned long long>(lines), located,
-              written ? 1 : 0);
+              written ? 1 : 0, outcome.inTwoParts ? 2 : 1);
   std::printf("read_s=%.3f\nparse_s=%.3f\nlink_s=%.3f\nwrite_s=%.3f\nteardown_s=%.3f\n", readSeconds,
               parseSeconds, linkSeconds, writeSeconds, teardownSeconds);
   std::printf("peak_rss_after_parse_mb=%.1f\npeak_rss_mb=%.1f\n", rssAfterParse, peakRssMb());
