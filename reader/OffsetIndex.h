@@ -32,9 +32,12 @@ public:
   /// would copy the whole index and touch its memory anew.
   void reserve(std::size_t entries);
 
-private:
-  /// Sorts the keys entered out of order and builds the start table.
+  /// Sorts the keys entered out of order and builds the start table; the
+  /// first lookup after an entry does it. Lookups from several threads at
+  /// once need it done before.
   void settle() const;
+
+private:
   void sortKeys() const;
   void buildRangeStarts() const;
 

@@ -2,10 +2,29 @@
 // because the named entry may come later in the dump. Once the whole dump is
 // read, each offset is looked up in the offset index and the object found
 // there becomes the reference; an offset that names no entry leaves it null.
+//
+// Each object's references are its own fields, and the index only answers
+// lookups, so a large dump's lists are linked in two halves at once.
 #include "model/Model.h"
 #include "reader/DwarfDatabase.h"
 
+#include <cstddef>
+#include <span>
+#include <system_error>
+#include <thread>
+
 namespace {
+
+/// Lists with fewer objects in all are linked on one thread: starting a
+/// second one costs more than it saves.
+constexpr std::size_t kSmallestShared = std::size_t{1} << 15;
+
+/// Part \p part of \p parts of \p list.
+template <class List> auto partOf(const List &list, std::size_t part, std::size_t parts) {
+  const std::size_t begin = list.size() * part / parts;
+  const std::size_t end = list.size() * (part + 1) / parts;
+  return std::span(list.data() + begin, end - begin);
+}
 
 template <class List> void linkTypes(const List &list, const OffsetIndex &index) {
   for (auto *object : list)
@@ -20,19 +39,40 @@ template <class List> void linkSpecifications(const List &list, const OffsetInde
 } // namespace
 
 void DwarfDatabase::linkReferences() {
-  linkTypes(arrayTypes, objectsByOffset);
-  linkTypes(constTypes, objectsByOffset);
-  linkTypes(importedDeclarations, objectsByOffset);
-  linkTypes(inheritances, objectsByOffset);
-  linkTypes(members, objectsByOffset);
-  linkTypes(subroutineTypes, objectsByOffset);
-  linkTypes(typedefs, objectsByOffset);
-  linkTypes(volatileTypes, objectsByOffset);
-  linkSpecifications(functions, objectsByOffset);
-  for (Model::VariableInfo *variable : variables) {
-    if (Model::BasicObject *target = objectsByOffset.find(variable->typeOffset)) variable->type = target;
-    if (Model::BasicObject *target = objectsByOffset.find(variable->specificationOffset))
-      variable->specification = target;
+  const OffsetIndex &index = objectsByOffset;
+  const auto linkPart = [&](std::size_t part, std::size_t parts) {
+    linkTypes(partOf(arrayTypes, part, parts), index);
+    linkTypes(partOf(constTypes, part, parts), index);
+    linkTypes(partOf(importedDeclarations, part, parts), index);
+    linkTypes(partOf(inheritances, part, parts), index);
+    linkTypes(partOf(members, part, parts), index);
+    linkTypes(partOf(subroutineTypes, part, parts), index);
+    linkTypes(partOf(typedefs, part, parts), index);
+    linkTypes(partOf(volatileTypes, part, parts), index);
+    linkSpecifications(partOf(functions, part, parts), index);
+    for (Model::VariableInfo *variable : partOf(variables, part, parts)) {
+      if (Model::BasicObject *target = index.find(variable->typeOffset)) variable->type = target;
+      if (Model::BasicObject *target = index.find(variable->specificationOffset))
+        variable->specification = target;
+    }
+    linkSpecifications(partOf(classTypes, part, parts), index);
+  };
+  const std::size_t objects = arrayTypes.size() + constTypes.size() + importedDeclarations.size() +
+                              inheritances.size() + members.size() + subroutineTypes.size() +
+                              typedefs.size() + volatileTypes.size() + functions.size() + variables.size() +
+                              classTypes.size();
+  // The first lookup sorts the index and builds its start table; lookups
+  // from two threads need that done before.
+  index.settle();
+  if (objects >= kSmallestShared) {
+    try {
+      std::thread second(linkPart, 1, 2);
+      linkPart(0, 2);
+      second.join();
+      return;
+    } catch (const std::system_error &) {
+      // No second thread to be had: one part.
+    }
   }
-  linkSpecifications(classTypes, objectsByOffset);
+  linkPart(0, 1);
 }

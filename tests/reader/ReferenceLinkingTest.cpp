@@ -172,3 +172,69 @@ TEST(ReferenceLinking, TypedefChainOf100000Links) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(ReferenceLinking, ALargeDumpLinksEveryObjectOnceInTwoHalves) {
+  // Enough objects for the two threads of the link pass: each half of each
+  // list must be linked, and each object by its own offset. The references
+  // are cleared and linked again, so that one left out stays null.
+  std::string dump;
+  while (dump.size() < (std::size_t{32} << 20))
+    for (const std::string &variant : TestDumps::firmwareVariants()) {
+      const std::string path = TestDumps::demoDump(variant);
+      REQUIRE_DUMP(path);
+      dump += TestDumps::readFile(path);
+    }
+  const auto db = TestDumps::parse(dump);
+  std::size_t objects = 0;
+  const auto clear = [&](const auto &list) {
+    for (auto *object : list) {
+      object->type = nullptr;
+      ++objects;
+    }
+  };
+  clear(db->arrayTypes);
+  clear(db->constTypes);
+  clear(db->importedDeclarations);
+  clear(db->inheritances);
+  clear(db->members);
+  clear(db->subroutineTypes);
+  clear(db->typedefs);
+  clear(db->volatileTypes);
+  clear(db->variables);
+  for (auto *variable : db->variables)
+    variable->specification = nullptr;
+  for (auto *function : db->functions)
+    function->specification = nullptr;
+  for (auto *aggregate : db->classTypes)
+    aggregate->specification = nullptr;
+  ASSERT_GE(objects, std::size_t{1} << 15);
+
+  db->linkReferences();
+  std::size_t linked = 0;
+  const auto check = [&](const auto &list) {
+    for (auto *object : list) {
+      ASSERT_EQ(object->type, db->objectsByOffset.find(object->typeOffset)) << object->offset;
+      linked += object->type != nullptr;
+    }
+  };
+  check(db->arrayTypes);
+  check(db->constTypes);
+  check(db->importedDeclarations);
+  check(db->inheritances);
+  check(db->members);
+  check(db->subroutineTypes);
+  check(db->typedefs);
+  check(db->volatileTypes);
+  check(db->variables);
+  for (auto *variable : db->variables)
+    ASSERT_EQ(variable->specification, db->objectsByOffset.find(variable->specificationOffset));
+  for (auto *function : db->functions)
+    ASSERT_EQ(function->specification, db->objectsByOffset.find(function->specificationOffset));
+  for (auto *aggregate : db->classTypes)
+    ASSERT_EQ(aggregate->specification, db->objectsByOffset.find(aggregate->specificationOffset));
+  EXPECT_GT(linked, objects / 2);
+}
+
+} // namespace
