@@ -40,9 +40,10 @@ public:
   void *allocate(std::size_t size, std::size_t alignment);
   /// Releases every block. Only when no object in them is alive any more.
   void release();
-  /// Ends the preparation of blocks ahead and frees a block prepared but not
-  /// taken; the database calls it when the parse is over, so that the spare
-  /// block does not add to the peak of the link pass.
+  /// Ends the preparation of blocks ahead, frees a block prepared but not
+  /// taken and gives back the pages of the current block's unfilled rest;
+  /// the database calls it when the parse is over, so that neither adds to
+  /// the peak of the link pass. Objects may still be made afterwards.
   void stopPreparing();
   /// Takes over every block of \p other, which must not be preparing a
   /// block any more; the objects in them stay where they are. New objects
