@@ -40,7 +40,7 @@ inline constexpr std::uint64_t kSmallestParted = std::uint64_t{8} << 20;
 
 /// Where the search for the later part's first line begins in a dump of
 /// \p dumpBytes. The entries of .debug_info cost about three times as much
-/// per byte as the rest, and fill the first half or so of a dump; 3/8 of
+/// per byte as the rest, and fill the first half or so of a dump; 36 % of
 /// the way in gives the two parts about the same work.
 std::uint64_t searchStart(std::uint64_t dumpBytes);
 
