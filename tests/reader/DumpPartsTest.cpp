@@ -225,6 +225,29 @@ TEST(DumpParts, PartStartIsAUnitOrSectionLineAfterALineFeed) {
     EXPECT_EQ(DumpParts::partStartIn(c.window), c.expected) << c.window;
 }
 
+TEST(DumpParts, LargeDumpIsSplitAtTheFirstUnitOrSectionFromItsSearchStart) {
+  // Filler lines of a line table, a unit line before the search start, one
+  // after it and a section line after that one.
+  const std::string filler =
+      "  [0x00000123]  Special opcode 61: advance Address by 4 to 0x8000 and Line by 0 to 12\n";
+  std::string dump;
+  while (dump.size() < DumpParts::kSmallestParted + (std::size_t{1} << 20))
+    dump += filler;
+  const std::size_t start = DumpParts::searchStart(dump.size());
+  const std::size_t before = dump.rfind('\n', start / 2) + 1;
+  const std::size_t after = dump.find('\n', start + 1000) + 1;
+  dump.insert(after + 2 * filler.size(), "Contents of the .debug_str section:\n");
+  dump.insert(after, "  Compilation Unit @ offset 0x5000:\n");
+  dump.insert(before, "  Compilation Unit @ offset 0x40:\n");
+  EXPECT_EQ(DumpParts::chooseLaterPart(dump),
+            after + std::string_view("  Compilation Unit @ offset 0x40:\n").size());
+  // Nothing to start at within the searched stretch: one part.
+  std::string plain;
+  while (plain.size() < DumpParts::kSmallestParted + (std::size_t{1} << 20))
+    plain += filler;
+  EXPECT_EQ(DumpParts::chooseLaterPart(plain), plain.size());
+}
+
 TEST(DumpParts, SmallDumpsAreParsedInOnePart) {
   EXPECT_EQ(DumpParts::chooseLaterPart(kTwoUnits), kTwoUnits.size());
   DwarfDatabase database;
