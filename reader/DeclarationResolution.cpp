@@ -90,18 +90,6 @@ private:
   std::size_t mask_ = 0;
 };
 
-template <class F> void forEachTypeList(DwarfDatabase &db, F &&f) {
-  f(db.arrayTypes);
-  f(db.constTypes);
-  f(db.importedDeclarations);
-  f(db.inheritances);
-  f(db.members);
-  f(db.subroutineTypes);
-  f(db.typedefs);
-  f(db.volatileTypes);
-  f(db.variables);
-}
-
 } // namespace
 
 namespace DeclarationResolution {
@@ -132,7 +120,7 @@ void resolveDeclaredAggregates(DwarfDatabase &database) {
   if (pairs.empty()) return;
   // One pass over the references.
   const Replacements replacements(pairs);
-  forEachTypeList(database, [&](const auto &list) {
+  database.forEachTypeList([&](const auto &list) {
     for (auto *object : list)
       if (BasicObject *definition = replacements.definitionFor(object->type)) object->type = definition;
   });

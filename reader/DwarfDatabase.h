@@ -86,6 +86,20 @@ public:
   /// their definitions after the link pass.
   ObjectList<Model::BasicObject> aggregateTypes;
 
+  /// Calls \p apply on each per-kind list whose objects refer to a type
+  /// (`typeOffset`, linked to `type`).
+  template <class Apply> void forEachTypeList(Apply apply) {
+    apply(arrayTypes);
+    apply(constTypes);
+    apply(importedDeclarations);
+    apply(inheritances);
+    apply(members);
+    apply(subroutineTypes);
+    apply(typedefs);
+    apply(volatileTypes);
+    apply(variables);
+  }
+
   /// The single pass over the dump's lines that builds the model objects and
   /// the line tables.
   class LineParser;

@@ -41,38 +41,24 @@ template <class List> void linkSpecifications(const List &list, const OffsetInde
 void DwarfDatabase::linkReferences() {
   const OffsetIndex &index = objectsByOffset;
   const auto linkPart = [&](std::size_t part, std::size_t parts) {
-    linkTypes(partOf(arrayTypes, part, parts), index);
-    linkTypes(partOf(constTypes, part, parts), index);
-    linkTypes(partOf(importedDeclarations, part, parts), index);
-    linkTypes(partOf(inheritances, part, parts), index);
-    linkTypes(partOf(members, part, parts), index);
-    linkTypes(partOf(subroutineTypes, part, parts), index);
-    linkTypes(partOf(typedefs, part, parts), index);
-    linkTypes(partOf(volatileTypes, part, parts), index);
+    forEachTypeList([&](const auto &list) { linkTypes(partOf(list, part, parts), index); });
     linkSpecifications(partOf(functions, part, parts), index);
-    for (Model::VariableInfo *variable : partOf(variables, part, parts)) {
-      if (Model::BasicObject *target = index.find(variable->typeOffset)) variable->type = target;
-      if (Model::BasicObject *target = index.find(variable->specificationOffset))
-        variable->specification = target;
-    }
+    linkSpecifications(partOf(variables, part, parts), index);
     linkSpecifications(partOf(classTypes, part, parts), index);
   };
-  const std::size_t objects = arrayTypes.size() + constTypes.size() + importedDeclarations.size() +
-                              inheritances.size() + members.size() + subroutineTypes.size() +
-                              typedefs.size() + volatileTypes.size() + functions.size() + variables.size() +
-                              classTypes.size();
+  std::size_t objects = functions.size() + classTypes.size();
+  forEachTypeList([&](const auto &list) { objects += list.size(); });
   // The first lookup sorts the index and builds its start table; lookups
   // from two threads need that done before.
   index.settle();
+  std::thread second;
   if (objects >= kSmallestShared) {
     try {
-      std::thread second(linkPart, 1, 2);
-      linkPart(0, 2);
-      second.join();
-      return;
+      second = std::thread(linkPart, 1, 2);
     } catch (const std::system_error &) {
       // No second thread to be had: one part.
     }
   }
-  linkPart(0, 1);
+  linkPart(0, second.joinable() ? 2 : 1);
+  if (second.joinable()) second.join();
 }

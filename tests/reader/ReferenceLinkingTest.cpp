@@ -188,21 +188,12 @@ TEST(ReferenceLinking, ALargeDumpLinksEveryObjectOnceInTwoHalves) {
     }
   const auto db = TestDumps::parse(dump);
   std::size_t objects = 0;
-  const auto clear = [&](const auto &list) {
+  db->forEachTypeList([&](const auto &list) {
     for (auto *object : list) {
       object->type = nullptr;
       ++objects;
     }
-  };
-  clear(db->arrayTypes);
-  clear(db->constTypes);
-  clear(db->importedDeclarations);
-  clear(db->inheritances);
-  clear(db->members);
-  clear(db->subroutineTypes);
-  clear(db->typedefs);
-  clear(db->volatileTypes);
-  clear(db->variables);
+  });
   for (auto *variable : db->variables)
     variable->specification = nullptr;
   for (auto *function : db->functions)
@@ -213,21 +204,12 @@ TEST(ReferenceLinking, ALargeDumpLinksEveryObjectOnceInTwoHalves) {
 
   db->linkReferences();
   std::size_t linked = 0;
-  const auto check = [&](const auto &list) {
+  db->forEachTypeList([&](const auto &list) {
     for (auto *object : list) {
       ASSERT_EQ(object->type, db->objectsByOffset.find(object->typeOffset)) << object->offset;
       linked += object->type != nullptr;
     }
-  };
-  check(db->arrayTypes);
-  check(db->constTypes);
-  check(db->importedDeclarations);
-  check(db->inheritances);
-  check(db->members);
-  check(db->subroutineTypes);
-  check(db->typedefs);
-  check(db->volatileTypes);
-  check(db->variables);
+  });
   for (auto *variable : db->variables)
     ASSERT_EQ(variable->specification, db->objectsByOffset.find(variable->specificationOffset));
   for (auto *function : db->functions)
