@@ -108,11 +108,6 @@ void DuplicateCheck::check(std::string_view outputName, const std::string &declL
   names_.append(outputName);
 }
 
-std::string_view DuplicateCheck::recordedName(std::size_t leaf) const {
-  if (reader_.position() != leaf) reader_.seek(leaf);
-  return reader_.next();
-}
-
 void DuplicateCheck::finish() {
   const auto count = static_cast<std::uint32_t>(nameHashes_.size());
   std::vector<Repeat> repeats;

@@ -30,7 +30,7 @@
 class DuplicateCheck {
 public:
   DuplicateCheck() = default;
-  /// The read position refers to this object's own names.
+  /// Holds every name of a pass; never copied.
   DuplicateCheck(const DuplicateCheck &) = delete;
   DuplicateCheck &operator=(const DuplicateCheck &) = delete;
 
@@ -41,10 +41,10 @@ public:
 
   /// The number of leaves recorded so far.
   std::size_t leafCount() const { return nameHashes_.size(); }
-  /// The name recorded for leaf number \p leaf (counted from 0), valid until
-  /// the next call. The output pass writes its files with these names, asking
-  /// for 0, 1, 2, ... once per file: in that order each costs one step.
-  std::string_view recordedName(std::size_t leaf) const;
+  /// The names recorded, in leaf order. The output pass writes its files
+  /// with these names, reading each file's names in order with a cursor of
+  /// its own.
+  const LeafNameStore &names() const { return names_; }
 
   /// After finish(): whether any name repeated.
   bool foundDuplicate() const { return foundDuplicate_; }
@@ -62,8 +62,6 @@ private:
   /// the name is at hand), both under the leaf's number.
   LeafNameStore names_;
   BlockVector<std::uint32_t> nameHashes_;
-  /// Where recordedName() reads.
-  mutable LeafNameStore::Cursor reader_{names_};
   /// Reused for the names that finish() decodes one by one.
   std::string nameBuffer_;
   /// The places met so far; the leaves of one variable share one entry,

@@ -16,8 +16,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <iostream>
 #include <string_view>
+#include <system_error>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -70,7 +73,7 @@ private:
 /// files and one step of the duplicate check.
 class OutputPass final : public LeafSink {
 public:
-  explicit OutputPass(bool littleEndian) : littleEndian_(littleEndian) {}
+  explicit OutputPass(bool littleEndian) : littleEndian(littleEndian) {}
 
   void addLeaf(const SymbolRecord &leaf) override {
     // Pieces reached through a const qualifier cannot be calibrated: they go
@@ -78,46 +81,55 @@ public:
     if (leaf.isConst) return;
     const LeafType type = LeafType::of(leaf);
     name_.clear();
-    appendOutputName(name_, leaf.symbolName, type, littleEndian_);
+    appendOutputName(name_, leaf.symbolName, type, littleEndian);
     duplicates.check(name_, leaf.declLocation);
-    leaves.push_back(WrittenLeaf{leaf.address, types_.numberOf(type)});
+    leaves.push_back(WrittenLeaf{leaf.address, types.numberOf(type)});
   }
   bool takesConstLeaves() const override { return false; }
 
-  /// Appends the map line of leaf number \p i.
-  void appendM51(std::string &out, std::size_t i) {
-    const WrittenLeaf &leaf = leaves[i];
-    classify(leaf, i);
-    appendM51Line(out, leaf.address, classification_);
-  }
-  /// Appends the CANape line of leaf number \p i.
-  void appendCanape(std::string &out, std::size_t i) {
-    const WrittenLeaf &leaf = leaves[i];
-    classify(leaf, i);
-    appendCanapeLine(out, leaf.address, classification_);
-  }
-
+  const bool littleEndian;
   /// In blocks that never move: a million leaves are written once, not
   /// copied at every doubling.
   BlockVector<WrittenLeaf> leaves;
+  LeafTypeTable types;
   DuplicateCheck duplicates;
 
 private:
-  void classify(const WrittenLeaf &leaf, std::size_t i) {
+  /// Reused from leaf to leaf.
+  std::string name_;
+};
+
+/// Makes the lines of one file from a finished pass. Each file has a maker
+/// of its own, with its own place in the names and its own type texts, so
+/// that two files can be made at once; the pass is only read.
+class LineMaker {
+public:
+  explicit LineMaker(const OutputPass &pass) : pass_(pass), names_(pass.duplicates.names()) {}
+
+  /// Appends the map line of leaf number \p i.
+  void appendM51(std::string &out, std::size_t i) { appendM51Line(out, classify(i), classification_); }
+  /// Appends the CANape line of leaf number \p i.
+  void appendCanape(std::string &out, std::size_t i) { appendCanapeLine(out, classify(i), classification_); }
+
+private:
+  /// Fills classification_ for leaf number \p i; returns its address.
+  std::uint32_t classify(std::size_t i) {
+    const WrittenLeaf &leaf = pass_.leaves[i];
     // Neighbouring leaves mostly share their type texts.
     if (leaf.type != classifiedType_) {
-      classifyType(types_[leaf.type], littleEndian_, classification_);
+      classifyType(pass_.types[leaf.type], pass_.littleEndian, classification_);
       classifiedType_ = leaf.type;
     }
-    classification_.outputName.assign(duplicates.recordedName(i));
+    // The lines are made in leaf order: each name is one step on.
+    if (names_.position() != i) names_.seek(i);
+    classification_.outputName.assign(names_.next());
+    return leaf.address;
   }
 
   static constexpr std::uint32_t kNoType = UINT32_MAX;
 
-  const bool littleEndian_;
-  LeafTypeTable types_;
-  /// Reused from leaf to leaf.
-  std::string name_;
+  const OutputPass &pass_;
+  LeafNameStore::Cursor names_;
   LeafClassification classification_;
   /// The type whose texts classification_ holds, kNoType before the first.
   std::uint32_t classifiedType_ = kNoType;
@@ -167,11 +179,9 @@ public:
   FileSink(const std::string &m51FileName, const std::string &canapeFileName)
       : m51FileName_(m51FileName), canapeFileName_(canapeFileName) {}
 
-  bool store(SymbolFile which, SymbolFileText &text) override {
-    const std::string fileName = nameOf(which);
-    if (writeWhole(fileName, text)) return true;
-    std::cout << ConsoleTexts::kCanNotCreateFile << fileName << '\n' << std::flush;
-    return false;
+  bool store(SymbolFile which, SymbolFileText &text) override { return writeWhole(nameOf(which), text); }
+  void reportFailure(SymbolFile which) override {
+    std::cout << ConsoleTexts::kCanNotCreateFile << nameOf(which) << '\n' << std::flush;
   }
 
 private:
@@ -217,35 +227,101 @@ public:
       target.append(chunk);
     return true;
   }
+  void reportFailure(SymbolFile) override {}
 
 private:
   SymbolTexts &texts_;
 };
+
+/// Runs \p first on a second thread and \p second on this one, and returns
+/// when both are done: true when they ran at once, false when there was no
+/// second thread to be had and they ran one after the other.
+template <class First, class Second> bool runBoth(First first, Second second) {
+  std::exception_ptr firstFailure;
+  std::thread thread;
+  try {
+    thread = std::thread([&] {
+      try {
+        first();
+      } catch (...) {
+        firstFailure = std::current_exception();
+      }
+    });
+  } catch (const std::system_error &) {
+    first();
+    second();
+    return false;
+  }
+  try {
+    second();
+  } catch (...) {
+    thread.join();
+    throw;
+  }
+  thread.join();
+  if (firstFailure) std::rethrow_exception(firstFailure);
+  return true;
+}
 
 } // namespace
 
 bool produceSymbolFiles(const DwarfDatabase &database, bool withCanape, SymbolFileSink &sink,
                         std::size_t leafCap) {
   OutputPass pass(DwarfDatabase::isLittleEndian());
-  bool allWritten = expandLocatedVariables(database, pass, leafCap);
-  if (!allWritten) std::cout << ConsoleTexts::kTooManySymbols << leafCap << '\n' << std::flush;
+  const bool allLeaves = expandLocatedVariables(database, pass, leafCap);
+  if (!allLeaves) std::cout << ConsoleTexts::kTooManySymbols << leafCap << '\n' << std::flush;
   pass.duplicates.finish();
 
   const std::size_t count = pass.leaves.size();
-  auto m51 = lineText({}, count, [&](std::string &out, std::size_t i) { pass.appendM51(out, i); });
-  allWritten = sink.store(SymbolFile::M51, m51) && allWritten;
-  if (pass.duplicates.foundDuplicate()) {
-    auto log = lineText(pass.duplicates.log(), 0, [](std::string &, std::size_t) {});
-    allWritten = sink.store(SymbolFile::StyleWarnings, log) && allWritten;
-  }
-  if (withCanape) {
+  const auto store = [&](SymbolFile which) {
+    LineMaker maker(pass);
+    switch (which) {
+    case SymbolFile::M51: {
+      auto m51 = lineText({}, count, [&](std::string &out, std::size_t i) { maker.appendM51(out, i); });
+      return sink.store(which, m51);
+    }
+    case SymbolFile::StyleWarnings: {
+      auto log = lineText(pass.duplicates.log(), 0, [](std::string &, std::size_t) {});
+      return sink.store(which, log);
+    }
+    case SymbolFile::Canape:
+      break;
+    }
     std::string header;
     appendCanapeHeader(header);
     auto canape =
-        lineText(header, count, [&](std::string &out, std::size_t i) { pass.appendCanape(out, i); });
-    allWritten = sink.store(SymbolFile::Canape, canape) && allWritten;
+        lineText(header, count, [&](std::string &out, std::size_t i) { maker.appendCanape(out, i); });
+    return sink.store(which, canape);
+  };
+
+  std::vector<SymbolFile> files{SymbolFile::M51};
+  if (pass.duplicates.foundDuplicate()) files.push_back(SymbolFile::StyleWarnings);
+  if (withCanape) files.push_back(SymbolFile::Canape);
+  std::vector<char> stored(files.size(), 0);
+  const auto storeMapAndLog = [&] {
+    for (std::size_t i = 0; i < files.size() && files[i] != SymbolFile::Canape; ++i)
+      stored[i] = store(files[i]);
+  };
+  // The two files share only the finished pass, which they read: the map
+  // and the CANape database are made and written at the same time, each
+  // with its own disk writes and the rename over the old file.
+  if (!withCanape) {
+    storeMapAndLog();
+  } else if (runBoth(storeMapAndLog, [&] { stored.back() = store(SymbolFile::Canape); })) {
+    // On a nearly full disk, the other file's temporary copy may have taken
+    // the room a file needed: a file that failed is tried once more on its
+    // own, in the files' order, where one after the other it may fit.
+    for (std::size_t i = 0; i < files.size(); ++i)
+      if (!stored[i]) stored[i] = store(files[i]);
   }
-  return allWritten;
+
+  bool allStored = true;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (stored[i]) continue;
+    sink.reportFailure(files[i]);
+    allStored = false;
+  }
+  return allStored && allLeaves;
 }
 
 bool writeSymbolFiles(const std::string &m51FileName, const std::string &canapeFileName,

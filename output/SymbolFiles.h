@@ -11,9 +11,11 @@ class DwarfDatabase;
 /// the CANape database (unless \p canapeFileName is empty), each in one piece
 /// at the end of a single pass over the leaves. Each file is written to a
 /// temporary file beside it and renamed into place, so an existing file is
-/// either replaced whole or keeps its bytes. Returns false when a file could
-/// not be created or fully written, or when the leaf list had to be cut; the
-/// console has then said why.
+/// either replaced whole or keeps its bytes. The map (with the log) and the
+/// CANape database are made and written at the same time, on two threads; a
+/// file that fails then is tried once more on its own. Returns false when a
+/// file could not be created or fully written, or when the leaf list had to
+/// be cut; the console has then said why.
 bool writeSymbolFiles(const std::string &m51FileName, const std::string &canapeFileName,
                       const DwarfDatabase &database);
 
@@ -45,13 +47,16 @@ public:
   virtual bool nextChunk(std::string &chunk) = 0;
 };
 
-/// Takes the texts of a pass, one file after the other.
+/// Takes the texts of a pass. The map and its log are stored on one thread
+/// while the CANape text is stored on another.
 class SymbolFileSink {
 public:
   virtual ~SymbolFileSink() = default;
-  /// Stores the whole of \p text as file \p which; false (and said on the
-  /// console) when it could not.
+  /// Stores the whole of \p text as file \p which; false when it could not.
   virtual bool store(SymbolFile which, SymbolFileText &text) = 0;
+  /// Says on the console that file \p which could not be stored. Called
+  /// after all files are stored, in the order of SymbolFile.
+  virtual void reportFailure(SymbolFile which) = 0;
 };
 
 /// The pass: expands the leaves, runs the duplicate check and hands the M51
