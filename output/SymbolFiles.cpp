@@ -270,7 +270,6 @@ bool produceSymbolFiles(const DwarfDatabase &database, bool withCanape, SymbolFi
   OutputPass pass(DwarfDatabase::isLittleEndian());
   const bool allLeaves = expandLocatedVariables(database, pass, leafCap);
   if (!allLeaves) std::cout << ConsoleTexts::kTooManySymbols << leafCap << '\n' << std::flush;
-  pass.duplicates.finish();
 
   const std::size_t count = pass.leaves.size();
   const auto store = [&](SymbolFile which) {
@@ -294,31 +293,35 @@ bool produceSymbolFiles(const DwarfDatabase &database, bool withCanape, SymbolFi
     return sink.store(which, canape);
   };
 
-  std::vector<SymbolFile> files{SymbolFile::M51};
-  if (pass.duplicates.foundDuplicate()) files.push_back(SymbolFile::StyleWarnings);
-  if (withCanape) files.push_back(SymbolFile::Canape);
-  std::vector<char> stored(files.size(), 0);
+  // Indexed by SymbolFile; a file not written counts as stored.
+  bool stored[3] = {true, true, true};
+  const auto index = [](SymbolFile which) { return static_cast<std::size_t>(which); };
   const auto storeMapAndLog = [&] {
-    for (std::size_t i = 0; i < files.size() && files[i] != SymbolFile::Canape; ++i)
-      stored[i] = store(files[i]);
+    stored[index(SymbolFile::M51)] = store(SymbolFile::M51);
+    // Only the log needs the duplicate check, which only reads the names.
+    pass.duplicates.finish();
+    if (pass.duplicates.foundDuplicate())
+      stored[index(SymbolFile::StyleWarnings)] = store(SymbolFile::StyleWarnings);
   };
-  // The two files share only the finished pass, which they read: the map
-  // and the CANape database are made and written at the same time, each
-  // with its own disk writes and the rename over the old file.
+  // The files share only the finished pass, which they read: the map (then
+  // the duplicate check and the log) and the CANape database are made and
+  // written at the same time, each with its own disk writes and the rename
+  // over the old file.
   if (!withCanape) {
     storeMapAndLog();
-  } else if (runBoth(storeMapAndLog, [&] { stored.back() = store(SymbolFile::Canape); })) {
+  } else if (runBoth(storeMapAndLog,
+                     [&] { stored[index(SymbolFile::Canape)] = store(SymbolFile::Canape); })) {
     // On a nearly full disk, the other file's temporary copy may have taken
     // the room a file needed: a file that failed is tried once more on its
     // own, in the files' order, where one after the other it may fit.
-    for (std::size_t i = 0; i < files.size(); ++i)
-      if (!stored[i]) stored[i] = store(files[i]);
+    for (const SymbolFile which : kSymbolFiles)
+      if (!stored[index(which)]) stored[index(which)] = store(which);
   }
 
   bool allStored = true;
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    if (stored[i]) continue;
-    sink.reportFailure(files[i]);
+  for (const SymbolFile which : kSymbolFiles) {
+    if (stored[index(which)]) continue;
+    sink.reportFailure(which);
     allStored = false;
   }
   return allStored && allLeaves;

@@ -37,6 +37,7 @@ bool makeSymbolTexts(const DwarfDatabase &database, SymbolTexts &texts, std::siz
 
 /// The files of a pass, in the order they are made.
 enum class SymbolFile { M51, StyleWarnings, Canape };
+inline constexpr SymbolFile kSymbolFiles[] = {SymbolFile::M51, SymbolFile::StyleWarnings, SymbolFile::Canape};
 
 /// The whole text of one file, handed out in chunks.
 class SymbolFileText {
