@@ -3,6 +3,7 @@
 #include "model/LargeBlocks.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstring>
@@ -73,6 +74,15 @@ public:
     count = std::min(start + blockSize(block), size_) - i;
     return blocks_[block].get() + (i - start);
   }
+  /// As piece(), but up to the end of i's block whether written or not, and
+  /// without looking at the size: for a reader on another thread that knows
+  /// how far the elements handed to it reach, while the writer appends.
+  const T *blockRest(std::size_t i, std::size_t &count) const {
+    const std::size_t block = blockOf(i);
+    const std::size_t start = blockStart(block);
+    count = start + blockSize(block) - i;
+    return blocks_[block].get() + (i - start);
+  }
 
 private:
   struct FreeBlock {
@@ -89,14 +99,21 @@ private:
   }
 
   void addBlock() {
-    const std::size_t count = blockSize(blocks_.size());
-    blocks_.reserve(blocks_.size() + 1); // no new block is lost if this throws
-    blocks_.emplace_back(Model::LargeBlockAllocator<T>().allocate(count), FreeBlock{count});
-    end_ = blocks_.back().get();
+    if (blockCount_ == kMaxBlocks) throw std::bad_alloc();
+    const std::size_t count = blockSize(blockCount_);
+    blocks_[blockCount_] =
+        std::unique_ptr<T[], FreeBlock>(Model::LargeBlockAllocator<T>().allocate(count), FreeBlock{count});
+    end_ = blocks_[blockCount_].get();
     free_ = count;
+    ++blockCount_;
   }
 
-  std::vector<std::unique_ptr<T[], FreeBlock>> blocks_;
+  /// Each block doubles the room: more blocks than this would not fit in
+  /// memory. A fixed table never moves, so a reader on another thread finds
+  /// the blocks of the elements handed to it while new blocks are added.
+  static constexpr std::size_t kMaxBlocks = 48;
+  std::array<std::unique_ptr<T[], FreeBlock>, kMaxBlocks> blocks_;
+  std::size_t blockCount_ = 0;
   std::size_t size_ = 0;
   /// Where the next element goes, and the room left in its block.
   T *end_ = nullptr;

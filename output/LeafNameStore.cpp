@@ -53,11 +53,11 @@ std::uint64_t LeafNameStore::decode(std::uint64_t offset, std::string &name) con
   // A record mostly lies in one piece of the store; a long name, or one at
   // the end of a block, runs on into the next.
   std::size_t available = 0;
-  const char *at = bytes_.piece(static_cast<std::size_t>(offset), available);
+  const char *at = bytes_.blockRest(static_cast<std::size_t>(offset), available);
   const auto readVarint = [&] {
     std::uint64_t value = 0;
     for (unsigned shift = 0;; shift += 7) {
-      if (available == 0) at = bytes_.piece(static_cast<std::size_t>(offset), available);
+      if (available == 0) at = bytes_.blockRest(static_cast<std::size_t>(offset), available);
       const auto byte = static_cast<unsigned char>(*at++);
       --available;
       ++offset;
@@ -69,7 +69,7 @@ std::uint64_t LeafNameStore::decode(std::uint64_t offset, std::string &name) con
   auto rest = static_cast<std::size_t>(readVarint());
   name.resize(shared + rest);
   for (char *to = name.data() + shared; rest > 0;) {
-    if (available == 0) at = bytes_.piece(static_cast<std::size_t>(offset), available);
+    if (available == 0) at = bytes_.blockRest(static_cast<std::size_t>(offset), available);
     const std::size_t take = std::min(rest, available);
     std::memcpy(to, at, take);
     to += take;

@@ -7,6 +7,7 @@
 #include "output/BlockVector.h"
 #include "output/CanapeDatabase.h"
 #include "output/FileTexts.h"
+#include "output/LeafFeed.h"
 #include "output/M51Map.h"
 #include "output/ReplacementFile.h"
 #include "output/StyleWarnings.h"
@@ -17,7 +18,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <iostream>
+#include <memory>
 #include <string_view>
 #include <system_error>
 #include <thread>
@@ -64,7 +67,9 @@ private:
       return static_cast<std::size_t>(h ^ (h >> 32));
     }
   };
-  std::vector<LeafType> types_;
+  /// In blocks that never move: the files' makers read it while new types
+  /// are added.
+  BlockVector<LeafType> types_;
   std::unordered_map<LeafType, std::uint32_t, Hash> numbers_;
   std::uint32_t last_ = 0;
 };
@@ -84,6 +89,7 @@ public:
     appendOutputName(name_, leaf.symbolName, type, littleEndian);
     duplicates.check(name_, leaf.declLocation);
     leaves.push_back(WrittenLeaf{leaf.address, types.numberOf(type)});
+    if (leaves.size() % LeafFeed::kBatch == 0) feed.publish(leaves.size());
   }
   bool takesConstLeaves() const override { return false; }
 
@@ -93,6 +99,8 @@ public:
   BlockVector<WrittenLeaf> leaves;
   LeafTypeTable types;
   DuplicateCheck duplicates;
+  /// Hands the leaves on to the files' makers as they are recorded.
+  LeafFeed feed;
 
 private:
   /// Reused from leaf to leaf.
@@ -141,33 +149,44 @@ private:
 constexpr std::size_t kChunkSize = std::size_t{64} << 10;
 
 /// The whole text of one file, made chunk by chunk: \p head followed by the
-/// lines that \p appendLine makes for 0 to \p lineCount - 1.
-template <class AppendLine> class LineText final : public SymbolFileText {
+/// lines that \p appendLine makes for 0, 1, 2, ... as long as \p lineCount
+/// says there are more. lineCount(next) returns the number of lines there
+/// are: more than next, or next itself at the end; it may wait for them.
+template <class LineCount, class AppendLine> class LineText final : public SymbolFileText {
 public:
-  LineText(std::string_view head, std::size_t lineCount, AppendLine appendLine)
+  LineText(std::string_view head, LineCount lineCount, AppendLine appendLine)
       : head_(head), lineCount_(lineCount), appendLine_(appendLine) {}
 
   bool nextChunk(std::string &chunk) override {
     if (done_) return false;
     chunk.clear();
     if (next_ == 0) chunk.append(head_);
-    while (next_ < lineCount_ && chunk.size() < kChunkSize)
+    while (chunk.size() < kChunkSize) {
+      if (next_ == known_) {
+        known_ = lineCount_(next_);
+        if (next_ == known_) {
+          done_ = true;
+          break;
+        }
+      }
       appendLine_(chunk, next_++);
-    done_ = next_ == lineCount_;
+    }
     return true;
   }
 
 private:
   std::string_view head_;
-  std::size_t lineCount_;
+  LineCount lineCount_;
   AppendLine appendLine_;
   std::size_t next_ = 0;
+  /// The lines known to be there.
+  std::size_t known_ = 0;
   bool done_ = false;
 };
 
-template <class AppendLine>
-LineText<AppendLine> lineText(std::string_view head, std::size_t lineCount, AppendLine appendLine) {
-  return LineText<AppendLine>(head, lineCount, appendLine);
+template <class LineCount, class AppendLine>
+LineText<LineCount, AppendLine> lineText(std::string_view head, LineCount lineCount, AppendLine appendLine) {
+  return LineText<LineCount, AppendLine>(head, lineCount, appendLine);
 }
 
 /// Writes each text to its file through a temporary file, so that a file is
@@ -233,54 +252,87 @@ private:
   SymbolTexts &texts_;
 };
 
-/// Runs \p first on a second thread and \p second on this one, and returns
-/// when both are done: true when they ran at once, false when there was no
-/// second thread to be had and they ran one after the other.
-template <class First, class Second> bool runBoth(First first, Second second) {
-  std::exception_ptr firstFailure;
-  std::thread thread;
-  try {
-    thread = std::thread([&] {
-      try {
-        first();
-      } catch (...) {
-        firstFailure = std::current_exception();
-      }
-    });
-  } catch (const std::system_error &) {
-    first();
-    second();
-    return false;
+/// Jobs on threads of their own, beside the calling thread. A job whose
+/// thread cannot be started runs in join(), on the calling thread.
+class HelperThreads {
+public:
+  HelperThreads() = default;
+  HelperThreads(const HelperThreads &) = delete;
+  HelperThreads &operator=(const HelperThreads &) = delete;
+  ~HelperThreads() { joinThreads(); }
+
+  void start(std::function<void()> job) {
+    auto slot = std::make_unique<Slot>();
+    slot->job = std::move(job);
+    Slot &started = *slot;
+    slots_.push_back(std::move(slot));
+    try {
+      started.thread = std::thread([&started] {
+        try {
+          started.job();
+        } catch (...) {
+          started.failure = std::current_exception();
+        }
+      });
+    } catch (const std::system_error &) {
+      // No thread to be had: the job waits for join().
+    }
   }
-  try {
-    second();
-  } catch (...) {
-    thread.join();
-    throw;
+
+  /// Waits for the jobs on threads, then runs those that got none, in the
+  /// order they were started; rethrows the first job's failure. True when
+  /// every job had a thread of its own.
+  bool join() {
+    joinThreads();
+    bool allOnThreads = true;
+    for (const auto &slot : slots_) {
+      if (slot->ran) continue;
+      allOnThreads = false;
+      slot->job();
+    }
+    for (const auto &slot : slots_)
+      if (slot->failure) std::rethrow_exception(slot->failure);
+    return allOnThreads;
   }
-  thread.join();
-  if (firstFailure) std::rethrow_exception(firstFailure);
-  return true;
-}
+
+  /// Waits for the jobs on threads only.
+  void joinThreads() noexcept {
+    for (const auto &slot : slots_) {
+      if (!slot->thread.joinable()) continue;
+      slot->thread.join();
+      slot->ran = true;
+    }
+  }
+
+private:
+  struct Slot {
+    std::function<void()> job;
+    std::thread thread;
+    std::exception_ptr failure;
+    bool ran = false;
+  };
+  /// Each slot stays where it is while its thread runs.
+  std::vector<std::unique_ptr<Slot>> slots_;
+};
 
 } // namespace
 
 bool produceSymbolFiles(const DwarfDatabase &database, bool withCanape, SymbolFileSink &sink,
                         std::size_t leafCap) {
   OutputPass pass(DwarfDatabase::isLittleEndian());
-  const bool allLeaves = expandLocatedVariables(database, pass, leafCap);
-  if (!allLeaves) std::cout << ConsoleTexts::kTooManySymbols << leafCap << '\n' << std::flush;
-
-  const std::size_t count = pass.leaves.size();
+  // The leaves there are: those handed on so far, all of them at the end.
+  const auto leafCount = [&pass](std::size_t next) { return pass.feed.waitFor(next); };
   const auto store = [&](SymbolFile which) {
     LineMaker maker(pass);
     switch (which) {
     case SymbolFile::M51: {
-      auto m51 = lineText({}, count, [&](std::string &out, std::size_t i) { maker.appendM51(out, i); });
+      auto m51 = lineText({}, leafCount, [&](std::string &out, std::size_t i) { maker.appendM51(out, i); });
       return sink.store(which, m51);
     }
     case SymbolFile::StyleWarnings: {
-      auto log = lineText(pass.duplicates.log(), 0, [](std::string &, std::size_t) {});
+      auto log = lineText(
+          pass.duplicates.log(), [](std::size_t) { return std::size_t{0}; },
+          [](std::string &, std::size_t) {});
       return sink.store(which, log);
     }
     case SymbolFile::Canape:
@@ -289,28 +341,41 @@ bool produceSymbolFiles(const DwarfDatabase &database, bool withCanape, SymbolFi
     std::string header;
     appendCanapeHeader(header);
     auto canape =
-        lineText(header, count, [&](std::string &out, std::size_t i) { maker.appendCanape(out, i); });
+        lineText(header, leafCount, [&](std::string &out, std::size_t i) { maker.appendCanape(out, i); });
     return sink.store(which, canape);
   };
 
   // Indexed by SymbolFile; a file not written counts as stored.
   bool stored[3] = {true, true, true};
   const auto index = [](SymbolFile which) { return static_cast<std::size_t>(which); };
-  const auto storeMapAndLog = [&] {
+  // The files share only the pass, which they read: the map (then the
+  // duplicate check and the log) and the CANape database are made and
+  // written each on a thread of its own, from the leaves the expansion has
+  // handed on so far, while it finds the next ones.
+  HelperThreads helpers;
+  helpers.start([&] {
     stored[index(SymbolFile::M51)] = store(SymbolFile::M51);
-    // Only the log needs the duplicate check, which only reads the names.
+    // Only the log needs the duplicate check, which only reads the names,
+    // all of them: a map that could not be made leaves early.
+    pass.feed.waitForEnd();
     pass.duplicates.finish();
     if (pass.duplicates.foundDuplicate())
       stored[index(SymbolFile::StyleWarnings)] = store(SymbolFile::StyleWarnings);
-  };
-  // The files share only the finished pass, which they read: the map (then
-  // the duplicate check and the log) and the CANape database are made and
-  // written at the same time, each with its own disk writes and the rename
-  // over the old file.
-  if (!withCanape) {
-    storeMapAndLog();
-  } else if (runBoth(storeMapAndLog,
-                     [&] { stored[index(SymbolFile::Canape)] = store(SymbolFile::Canape); })) {
+  });
+  if (withCanape) helpers.start([&] { stored[index(SymbolFile::Canape)] = store(SymbolFile::Canape); });
+  bool allLeaves = false;
+  try {
+    allLeaves = expandLocatedVariables(database, pass, leafCap);
+  } catch (...) {
+    // The files made so far are dropped: their makers stop, and the
+    // temporary files go.
+    pass.feed.abort();
+    helpers.joinThreads();
+    throw;
+  }
+  pass.feed.finish(pass.leaves.size());
+  if (!allLeaves) std::cout << ConsoleTexts::kTooManySymbols << leafCap << '\n' << std::flush;
+  if (helpers.join() && withCanape) {
     // On a nearly full disk, the other file's temporary copy may have taken
     // the room a file needed: a file that failed is tried once more on its
     // own, in the files' order, where one after the other it may fit.

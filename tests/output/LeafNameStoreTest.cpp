@@ -196,6 +196,10 @@ TEST(BlockVector, ElementsStayWhereTheyWereWrittenAcrossBlocks) {
   EXPECT_EQ(count, 8192u);
   values.piece(99990, count);
   EXPECT_EQ(count, 10u);
+  // blockRest runs to the block's end whether written or not: elements
+  // 65536 to 131071 make the sixth block, of which 99990 to 99999 are written.
+  EXPECT_EQ(*values.blockRest(99990, count), 99990u * 3 + 1);
+  EXPECT_EQ(count, 131072u - 99990u);
 }
 
 TEST(DuplicateCheckNames, RecordedNamesReadByTwoFilesAtOnceAndOutOfOrder) {
