@@ -1,6 +1,7 @@
 // The output pass: one walk over the leaves records a compact entry per
-// written leaf; the files are made from these entries at the end and handed,
-// chunk by chunk, to the files on disk or to texts in memory.
+// written leaf; the files are made from these entries on threads of their
+// own while the walk goes on, and handed, chunk by chunk, to the files on
+// disk or to texts in memory.
 #include "output/SymbolFiles.h"
 
 #include "app/ConsoleTexts.h"
@@ -107,9 +108,10 @@ private:
   std::string name_;
 };
 
-/// Makes the lines of one file from a finished pass. Each file has a maker
-/// of its own, with its own place in the names and its own type texts, so
-/// that two files can be made at once; the pass is only read.
+/// Makes the lines of one file from the leaves the pass has handed on. Each
+/// file has a maker of its own, with its own place in the names and its own
+/// type texts, so that two files can be made at once; the pass is only
+/// read.
 class LineMaker {
 public:
   explicit LineMaker(const OutputPass &pass) : pass_(pass), names_(pass.duplicates.names()) {}

@@ -12,8 +12,9 @@ class DwarfDatabase;
 /// at the end of a single pass over the leaves. Each file is written to a
 /// temporary file beside it and renamed into place, so an existing file is
 /// either replaced whole or keeps its bytes. The map (with the log) and the
-/// CANape database are made and written at the same time, on two threads; a
-/// file that fails then is tried once more on its own. Returns false when a
+/// CANape database are made and written at the same time, on two threads,
+/// while the leaves are still being found; a file that fails then is tried
+/// once more on its own. Returns false when a
 /// file could not be created or fully written, or when the leaf list had to
 /// be cut; the console has then said why.
 bool writeSymbolFiles(const std::string &m51FileName, const std::string &canapeFileName,
