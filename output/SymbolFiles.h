@@ -8,15 +8,14 @@
 class DwarfDatabase;
 
 /// Writes the M51 map, the style warnings log (only when a name repeats) and
-/// the CANape database (unless \p canapeFileName is empty), each in one piece
-/// at the end of a single pass over the leaves. Each file is written to a
-/// temporary file beside it and renamed into place, so an existing file is
-/// either replaced whole or keeps its bytes. The map (with the log) and the
-/// CANape database are made and written at the same time, on two threads,
-/// while the leaves are still being found; a file that fails then is tried
-/// once more on its own. Returns false when a
-/// file could not be created or fully written, or when the leaf list had to
-/// be cut; the console has then said why.
+/// the CANape database (unless \p canapeFileName is empty) in a single pass
+/// over the leaves. Each file is written to a temporary file beside it and
+/// renamed into place, so an existing file is either replaced whole or keeps
+/// its bytes. The map (with the log) and the CANape database are made and
+/// written at the same time, on two threads, while the leaves are still
+/// being found; a file that fails then is tried once more on its own.
+/// Returns false when a file could not be created or fully written, or when
+/// the leaf list had to be cut; the console has then said why.
 bool writeSymbolFiles(const std::string &m51FileName, const std::string &canapeFileName,
                       const DwarfDatabase &database);
 
