@@ -92,7 +92,7 @@ int main(int argc, char **argv) {
     std::setvbuf(file, nullptr, _IONBF, 0);
     DwarfDatabase::LineParser parser(*database);
     outcome = DumpParts::parseFile(*database, parser, file, dump, bytes);
-    database->arena.stopPreparing();
+    database->arena.releaseUnfilledRest();
     bigEndianTarget = parser.bigEndianTarget();
     std::fclose(file);
   }

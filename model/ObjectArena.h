@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <memory>
 #include <new>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -40,22 +39,21 @@ public:
   void *allocate(std::size_t size, std::size_t alignment);
   /// Releases every block. Only when no object in them is alive any more.
   void release();
-  /// Ends the preparation of blocks ahead, frees a block prepared but not
-  /// taken and gives back the pages of the current block's unfilled rest;
-  /// the database calls it when the parse is over, so that neither adds to
-  /// the peak of the link pass. Objects may still be made afterwards.
-  void stopPreparing();
-  /// Takes over every block of \p other, which must not be preparing a
-  /// block any more; the objects in them stay where they are. New objects
-  /// still come from this arena's own current block.
+  /// Gives back the pages of the current block's unfilled rest, which were
+  /// backed with the block; the database calls it when the parse is over,
+  /// so that they do not add to the peak of the link pass. Objects may still
+  /// be made afterwards.
+  void releaseUnfilledRest();
+  /// Takes over every block of \p other; the objects in them stay where
+  /// they are. New objects still come from this arena's own current block.
   void adopt(ObjectArena &other);
   /// The bytes taken from the system so far.
   std::size_t reservedBytes() const { return reserved_; }
 
 private:
   static constexpr std::size_t kFirstBlockSize = std::size_t{64} << 10;
-  /// One huge page: a block prepared ahead and the unfilled rest of the last
-  /// block add little to the peak.
+  /// One huge page: the unfilled rest of the last block adds little to the
+  /// peak.
   static constexpr std::size_t kLargestBlockSize = std::size_t{2} << 20;
   static constexpr std::size_t kSmallBlockAlignment = 64;
 
@@ -64,24 +62,12 @@ private:
     void operator()(std::byte *block) const { ::operator delete(block, alignment); }
   };
   void addBlock(std::size_t atLeast);
-  /// Takes the next block of the largest size and has its pages backed on a
-  /// second thread.
-  void prepareNext();
-  /// The block prepareNext() took, its pages backed, or nullptr.
-  std::byte *takePrepared();
 
   std::vector<std::unique_ptr<std::byte, BlockDeleter>> blocks_;
   std::byte *next_ = nullptr;
   std::byte *end_ = nullptr;
   std::size_t nextBlockSize_ = kFirstBlockSize;
   std::size_t reserved_ = 0;
-  /// Backing the pages of a fresh block means zeroing them, which the kernel
-  /// does at each first write: on the parsing thread, up to a tenth of a
-  /// large run in a virtual machine. Once blocks reach their largest size,
-  /// the pages of the next one are backed on a second thread while the parse
-  /// fills the current one; join() hands the block back.
-  std::thread preparing_;
-  std::byte *prepared_ = nullptr;
 };
 
 } // namespace Model

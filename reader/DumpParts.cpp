@@ -57,7 +57,7 @@ Outcome parseInTwo(DwarfDatabase &database, DwarfDatabase::LineParser &parser, P
       try {
         part->parser.emplace(part->database, DwarfDatabase::LineParser::LaterPart{});
         part->readToEnd = parseLater(*part->parser);
-        part->database.arena.stopPreparing();
+        part->database.arena.releaseUnfilledRest();
       } catch (...) {
         // A later part that fails is dropped; the earlier parser then reads
         // the same lines and meets the failure where one pass would.
@@ -75,9 +75,9 @@ Outcome parseInTwo(DwarfDatabase &database, DwarfDatabase::LineParser &parser, P
     thread.join();
     throw;
   }
-  // The merge below needs no new objects: the block prepared ahead and the
-  // unfilled rest of the current one go back before the model peaks.
-  database.arena.stopPreparing();
+  // The merge below needs no new objects: the unfilled rest of the current
+  // block goes back before the model peaks.
+  database.arena.releaseUnfilledRest();
   thread.join();
   // One pass stops at a read error; what the later part read is not wanted.
   if (!earlierRead) return {false, false};

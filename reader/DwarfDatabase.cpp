@@ -22,7 +22,7 @@ namespace {
 template <class ParseAll> void build(DwarfDatabase &database, ParseAll parseAll) {
   DwarfDatabase::LineParser parser(database);
   parseAll(parser);
-  database.arena.stopPreparing();
+  database.arena.releaseUnfilledRest();
   database.linkReferences();
   DeclarationResolution::resolveDeclaredAggregates(database);
   BitFieldLayout::convertDataBitOffsets(database.members, parser.bigEndianTarget());

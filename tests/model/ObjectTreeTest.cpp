@@ -120,12 +120,11 @@ TEST(ObjectTree, ArenaKeepsEveryObjectAlignedAndApart) {
   }
 }
 
-TEST(ObjectTree, ArenaPreparingBlocksAheadCanStopAndResume) {
-  // Blocks of the largest size are prepared on a second thread. Stopping
-  // that (as the database does after the parse), allocating on, releasing
-  // and allocating again, and destroying the arena while a block is being
-  // prepared must neither lose nor share memory; the sanitizer builds
-  // report a leak, a double free or a race.
+TEST(ObjectTree, ArenaAllocatesOnAfterItsUnfilledRestIsReleased) {
+  // The database gives back the unfilled rest of the current block after
+  // the parse, and objects may still be made there afterwards; releasing
+  // all blocks and allocating again must neither lose nor share memory (the
+  // sanitizer builds report a leak or a double free).
   constexpr std::size_t kPiece = 4096;
   constexpr std::size_t kPieces = 3000; // about 12 MiB: several largest blocks
   ObjectArena arena;
@@ -138,7 +137,7 @@ TEST(ObjectTree, ArenaPreparingBlocksAheadCanStopAndResume) {
     }
   };
   fill(kPieces);
-  arena.stopPreparing();
+  arena.releaseUnfilledRest();
   fill(kPieces);
   for (std::size_t i = 0; i < pieces.size(); ++i) {
     const auto expected = static_cast<unsigned char>(i * 7 + 1);
@@ -148,7 +147,7 @@ TEST(ObjectTree, ArenaPreparingBlocksAheadCanStopAndResume) {
   arena.release();
   EXPECT_EQ(arena.reservedBytes(), 0u);
   pieces.clear();
-  fill(kPieces); // ends with the next block in preparation
+  fill(kPieces); // the arena is destroyed with blocks in use
 }
 
 TEST(ObjectTree, ChildrenComeInTheOrderAddedWhileParentsInterleave) {
