@@ -86,6 +86,13 @@ for size in $SIZES; do generate "$size"; done
 
 warm() { cat "$1" >/dev/null; }
 
+# Before each timed run the files of the run before are put on disk (sync,
+# not timed), as they are when a user reruns the tool after a build: a rename
+# over a file whose pages are still being written waits for the disk. Back to
+# back, a 4 GB run would wait for the 1.4 GB its predecessor wrote (measured:
+# 6.9-9.9 s against 5.7-6.4 s after a sync).
+settle() { sync; }
+
 # Runs a command through run_timed; sets SECONDS_TAKEN (wall clock),
 # CPU_TAKEN (user + system seconds, which other load on the machine does not
 # inflate) and PEAK_KB (peak resident memory), each to the microsecond or
@@ -123,11 +130,13 @@ for size in $SIZES; do
   # memory a run of this size needs. On a virtual machine whose host backs
   # guest memory page by page on first use, a first run of a new size pays
   # that too (4 GB: up to 60 % more wall time), which no rerun does.
+  settle
   warm "$dump"
   timed "$QUILLMAP" "$input"
   warmup=$SECONDS_TAKEN
   log "quillmap bench$size.txt, warm-up (not counted): $SECONDS_TAKEN s (CPU $CPU_TAKEN s)"
   for ((i = 0; i < REPEAT; i++)); do
+    settle
     warm "$dump"
     timed "$QUILLMAP" "$input"
     log "quillmap bench$size.txt: $SECONDS_TAKEN s (CPU $CPU_TAKEN s), peak RSS $((PEAK_KB / 1024)) MB"
@@ -150,6 +159,7 @@ for size in $SIZES; do
     echo "map_lines=$(wc -l <"$map")"
   } >"$KV/quillmap-$size.kv"
 
+  settle
   warm "$dump"
   log "phase_timer bench$size"
   # A directory per size: each write replaces the files of the same size's
@@ -173,7 +183,7 @@ for ((i = 0; i < REPEAT; i++)); do
   rm -rf "$fresh"
   mkdir -p "$fresh"
   ln -s "$dump" "$fresh/bench${size}_ObjDump.txt"
-  sync # the previous runs' files are on disk, not still being written
+  settle
   warm "$dump"
   timed "$QUILLMAP" "$fresh/bench$size.txt"
   log "quillmap bench$size.txt, no files yet: $SECONDS_TAKEN s (CPU $CPU_TAKEN s)"
@@ -210,9 +220,11 @@ quillmap_cpus=()
 log "objdump against quillmap on $(basename "$image")"
 for ((i = 0; i < 10; i++)); do
   # objdump as the tool starts it: directly, its output going to the dump.
+  settle
   timed --stdout "$work/image_ObjDump.txt" "$OBJDUMP" -WlLiaprmfFsoRt "$work/image.elf"
   objdump_times+=("$SECONDS_TAKEN")
   objdump_cpus+=("$CPU_TAKEN")
+  settle
   timed "$QUILLMAP" "$work/image.txt"
   quillmap_times+=("$SECONDS_TAKEN")
   quillmap_cpus+=("$CPU_TAKEN")

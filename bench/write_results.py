@@ -79,7 +79,8 @@ def main(kv_dir, out_path):
     w("run_timed -- quillmap <image>.txt")
     w("```")
     w("")
-    w("Each dump is read once with `cat` before every timed run, so it is in the page cache.")
+    w("Each dump is read once with `cat` before every timed run, so it is in the page cache, and `sync`"
+      " puts the files of the run before on disk first, as they are when the tool is rerun after a build.")
     w("quillmap times are the median of %s runs after a warm-up run that is not counted (its time is"
       " shown): wall clock, and CPU (user + system) time, which other"
       " load on the machine does not inflate, both taken by run_timed to the microsecond. Peak RSS is the"
