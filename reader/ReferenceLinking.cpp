@@ -4,10 +4,11 @@
 // there becomes the reference; an offset that names no entry leaves it null.
 //
 // Each object's references are its own fields, and the index only answers
-// lookups, so a large dump's lists are linked in two halves at once.
+// lookups, so a large dump's lists are linked in pieces on two threads.
 #include "model/Model.h"
 #include "reader/DwarfDatabase.h"
 
+#include <atomic>
 #include <cstddef>
 #include <span>
 #include <system_error>
@@ -18,6 +19,12 @@ namespace {
 /// Lists with fewer objects in all are linked on one thread: starting a
 /// second one costs more than it saves.
 constexpr std::size_t kSmallestShared = std::size_t{1} << 15;
+
+/// The pieces a large dump's lists are linked in. Each thread takes the next
+/// piece when it is done with one, so a core that runs slower (one of a
+/// laptop's efficiency cores, a virtual CPU that shares its core) takes
+/// fewer: two fixed halves would wait for the slower one.
+constexpr std::size_t kPieces = 16;
 
 /// Part \p part of \p parts of \p list.
 template <class List> auto partOf(const List &list, std::size_t part, std::size_t parts) {
@@ -51,14 +58,20 @@ void DwarfDatabase::linkReferences() {
   // The first lookup sorts the index and builds its start table; lookups
   // from two threads need that done before.
   index.settle();
+  const std::size_t pieces = objects >= kSmallestShared ? kPieces : 1;
+  std::atomic<std::size_t> nextPiece{0};
+  const auto linkPieces = [&] {
+    for (std::size_t piece = nextPiece++; piece < pieces; piece = nextPiece++)
+      linkPart(piece, pieces);
+  };
   std::thread second;
-  if (objects >= kSmallestShared) {
+  if (pieces > 1) {
     try {
-      second = std::thread(linkPart, 1, 2);
+      second = std::thread(linkPieces);
     } catch (const std::system_error &) {
-      // No second thread to be had: one part.
+      // No second thread to be had: this one links every piece.
     }
   }
-  linkPart(0, second.joinable() ? 2 : 1);
+  linkPieces();
   if (second.joinable()) second.join();
 }

@@ -175,8 +175,8 @@ TEST(ReferenceLinking, TypedefChainOf100000Links) {
 
 namespace {
 
-TEST(ReferenceLinking, ALargeDumpLinksEveryObjectOnceInTwoHalves) {
-  // Enough objects for the two threads of the link pass: each half of each
+TEST(ReferenceLinking, ALargeDumpLinksEveryObjectOnceInPieces) {
+  // Enough objects for the two threads of the link pass: each piece of each
   // list must be linked, and each object by its own offset. The references
   // are cleared and linked again, so that one left out stays null.
   std::string dump;
