@@ -355,22 +355,23 @@ bool produceSymbolFiles(const DwarfDatabase &database, bool withCanape, SymbolFi
   // written each on a thread of its own, from the leaves the expansion has
   // handed on so far, while it finds the next ones.
   HelperThreads helpers;
-  helpers.start([&] {
-    stored[index(SymbolFile::M51)] = store(SymbolFile::M51);
-    // Only the log needs the duplicate check, which only reads the names,
-    // all of them: a map that could not be made leaves early.
-    pass.feed.waitForEnd();
-    pass.duplicates.finish();
-    if (pass.duplicates.foundDuplicate())
-      stored[index(SymbolFile::StyleWarnings)] = store(SymbolFile::StyleWarnings);
-  });
-  if (withCanape) helpers.start([&] { stored[index(SymbolFile::Canape)] = store(SymbolFile::Canape); });
   bool allLeaves = false;
   try {
+    helpers.start([&] {
+      stored[index(SymbolFile::M51)] = store(SymbolFile::M51);
+      // Only the log needs the duplicate check, which only reads the names,
+      // all of them: a map that could not be made leaves early.
+      pass.feed.waitForEnd();
+      pass.duplicates.finish();
+      if (pass.duplicates.foundDuplicate())
+        stored[index(SymbolFile::StyleWarnings)] = store(SymbolFile::StyleWarnings);
+    });
+    if (withCanape) helpers.start([&] { stored[index(SymbolFile::Canape)] = store(SymbolFile::Canape); });
     allLeaves = expandLocatedVariables(database, pass, leafCap);
   } catch (...) {
     // The files made so far are dropped: their makers stop, and the
-    // temporary files go.
+    // temporary files go. (A maker already started must not wait for
+    // leaves that will not come.)
     pass.feed.abort();
     helpers.joinThreads();
     throw;
