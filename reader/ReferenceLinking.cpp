@@ -22,7 +22,7 @@ constexpr std::size_t kSmallestShared = std::size_t{1} << 15;
 
 /// The pieces a large dump's lists are linked in. Each thread takes the next
 /// piece when it is done with one, so a core that runs slower (one of a
-/// laptop's efficiency cores, a virtual CPU that shares its core) takes
+/// laptop's efficiency cores, a virtual CPU whose host runs it slower) takes
 /// fewer: two fixed halves would wait for the slower one.
 constexpr std::size_t kPieces = 16;
 
