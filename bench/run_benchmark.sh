@@ -14,7 +14,7 @@
 #   BENCH_DIR            scratch directory, outside the repository (/tmp/quillmap-bench)
 #   BENCH_BUILD_DIR      build directory ($BENCH_DIR/build)
 #   BENCH_SIZES          dump sizes ("100M 1G 4G")
-#   BENCH_REPEAT         timed quillmap runs per size; the median counts (3)
+#   BENCH_REPEAT         timed quillmap runs per size; the median counts (5)
 #   BENCH_BASELINE_SIZE  the dump the baseline reads, one of BENCH_SIZES (1G)
 #   BENCH_PROFILE_SIZE   the dump callgrind profiles, "" to skip (20M)
 #   BENCH_RESULTS        the report (bench/RESULTS.md)
@@ -24,7 +24,7 @@ REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BENCH_DIR=${BENCH_DIR:-/tmp/quillmap-bench}
 BUILD_DIR=${BENCH_BUILD_DIR:-$BENCH_DIR/build}
 SIZES=${BENCH_SIZES:-"100M 1G 4G"}
-REPEAT=${BENCH_REPEAT:-3}
+REPEAT=${BENCH_REPEAT:-5}
 BASELINE_SIZE=${BENCH_BASELINE_SIZE:-1G}
 PROFILE_SIZE=${BENCH_PROFILE_SIZE-20M}
 RESULTS=${BENCH_RESULTS:-$REPO/bench/RESULTS.md}
