@@ -90,7 +90,10 @@ public:
     appendOutputName(name_, leaf.symbolName, type, littleEndian);
     duplicates.check(name_, leaf.declLocation);
     leaves.push_back(WrittenLeaf{leaf.address, types.numberOf(type)});
-    if (leaves.size() % LeafFeed::kBatch == 0) feed.publish(leaves.size());
+    if (leaves.size() % LeafFeed::kBatch == 0) {
+      if (leaves.size() == LeafFeed::kBatch) firstBatch();
+      feed.publish(leaves.size());
+    }
   }
   bool takesConstLeaves() const override { return false; }
 
@@ -102,6 +105,8 @@ public:
   DuplicateCheck duplicates;
   /// Hands the leaves on to the files' makers as they are recorded.
   LeafFeed feed;
+  /// Called when the first batch of leaves is recorded.
+  std::function<void()> firstBatch = [] {};
 
 private:
   /// Reused from leaf to leaf.
@@ -254,8 +259,10 @@ private:
   SymbolTexts &texts_;
 };
 
-/// Jobs on threads of their own, beside the calling thread. A job whose
-/// thread cannot be started runs in join(), on the calling thread.
+/// Jobs on threads of their own, beside the calling thread. The jobs are
+/// added first and started together by launch(); a job that was never
+/// started, or whose thread could not be started, runs in join(), on the
+/// calling thread.
 class HelperThreads {
 public:
   HelperThreads() = default;
@@ -263,21 +270,28 @@ public:
   HelperThreads &operator=(const HelperThreads &) = delete;
   ~HelperThreads() { joinThreads(); }
 
-  void start(std::function<void()> job) {
+  void add(std::function<void()> job) {
     auto slot = std::make_unique<Slot>();
     slot->job = std::move(job);
-    Slot &started = *slot;
     slots_.push_back(std::move(slot));
-    try {
-      started.thread = std::thread([&started] {
-        try {
-          started.job();
-        } catch (...) {
-          started.failure = std::current_exception();
-        }
-      });
-    } catch (const std::system_error &) {
-      // No thread to be had: the job waits for join().
+  }
+
+  /// Starts a thread for each job added.
+  void launch() {
+    for (const auto &slot : slots_) {
+      Slot &started = *slot;
+      if (started.thread.joinable()) continue;
+      try {
+        started.thread = std::thread([&started] {
+          try {
+            started.job();
+          } catch (...) {
+            started.failure = std::current_exception();
+          }
+        });
+      } catch (const std::system_error &) {
+        // No thread to be had: the job waits for join().
+      }
     }
   }
 
@@ -353,20 +367,24 @@ bool produceSymbolFiles(const DwarfDatabase &database, bool withCanape, SymbolFi
   // The files share only the pass, which they read: the map (then the
   // duplicate check and the log) and the CANape database are made and
   // written each on a thread of its own, from the leaves the expansion has
-  // handed on so far, while it finds the next ones.
+  // handed on so far, while it finds the next ones. The threads start with
+  // the first batch of leaves: a small dump's files are made after its
+  // expansion, on this thread, where starting two threads would cost more
+  // than it saves.
   HelperThreads helpers;
+  helpers.add([&] {
+    stored[index(SymbolFile::M51)] = store(SymbolFile::M51);
+    // Only the log needs the duplicate check, which only reads the names,
+    // all of them: a map that could not be made leaves early.
+    pass.feed.waitForEnd();
+    pass.duplicates.finish();
+    if (pass.duplicates.foundDuplicate())
+      stored[index(SymbolFile::StyleWarnings)] = store(SymbolFile::StyleWarnings);
+  });
+  if (withCanape) helpers.add([&] { stored[index(SymbolFile::Canape)] = store(SymbolFile::Canape); });
+  pass.firstBatch = [&helpers] { helpers.launch(); };
   bool allLeaves = false;
   try {
-    helpers.start([&] {
-      stored[index(SymbolFile::M51)] = store(SymbolFile::M51);
-      // Only the log needs the duplicate check, which only reads the names,
-      // all of them: a map that could not be made leaves early.
-      pass.feed.waitForEnd();
-      pass.duplicates.finish();
-      if (pass.duplicates.foundDuplicate())
-        stored[index(SymbolFile::StyleWarnings)] = store(SymbolFile::StyleWarnings);
-    });
-    if (withCanape) helpers.start([&] { stored[index(SymbolFile::Canape)] = store(SymbolFile::Canape); });
     allLeaves = expandLocatedVariables(database, pass, leafCap);
   } catch (...) {
     // The files made so far are dropped: their makers stop, and the

@@ -3,6 +3,7 @@
 // them): dump in, file bytes out.
 #include "output/SymbolFiles.h"
 #include "output/CanapeDatabase.h"
+#include "output/LeafFeed.h"
 #include "output/M51Map.h"
 #include "output/SymbolExpansion.h"
 #include "output/TypeClassification.h"
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -370,5 +372,43 @@ TEST_P(TwoPartParse, WritesTheFilesOfOnePassWhereverThePartsMeet) {
 INSTANTIATE_TEST_SUITE_P(RealDumps, TwoPartParse,
                          testing::Values("golden-dwarf4.txt", "drive-dwarf4.txt", "drive-dwarf5.txt",
                                          "shapes-dwarf4.txt", "statics-dwarf4.txt", "chunks-dwarf4.txt"));
+
+} // namespace
+
+namespace {
+
+/// The first \p count lines of \p text (each ended by a line feed).
+std::string firstLines(const std::string &text, std::size_t count) {
+  std::size_t end = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    end = text.find('\n', end);
+    if (end == std::string::npos) return text;
+    ++end;
+  }
+  return text.substr(0, end);
+}
+
+TEST(SymbolFilesOnThreads, FilesMadeBesideTheExpansionMatchThoseMadeAfterIt) {
+  // chunks.c has two arrays of 13 500 leaves in all: from the first batch of
+  // 4096 on, the map and the CANape database are made on threads of their
+  // own while the expansion goes on. Cut one leaf short of a batch, the pass
+  // makes its files after the expansion, on one thread: the lines the two
+  // have in common must be the same bytes.
+  const std::unique_ptr<DwarfDatabase> database = parseDump(dataDump("chunks-dwarf4.txt"));
+  SymbolTexts onThreads;
+  ASSERT_TRUE(makeSymbolTexts(*database, onThreads));
+  const auto mapLines =
+      static_cast<std::size_t>(std::count(onThreads.m51.begin(), onThreads.m51.end(), '\n'));
+  ASSERT_GT(mapLines, 3 * LeafFeed::kBatch);
+  EXPECT_EQ(static_cast<std::size_t>(std::count(onThreads.canape.begin(), onThreads.canape.end(), '\n')),
+            mapLines + 3); // the three header lines
+
+  testing::internal::CaptureStdout();
+  SymbolTexts afterwards;
+  EXPECT_FALSE(makeSymbolTexts(*database, afterwards, LeafFeed::kBatch - 1));
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(firstLines(onThreads.m51, LeafFeed::kBatch - 1), afterwards.m51);
+  EXPECT_EQ(firstLines(onThreads.canape, LeafFeed::kBatch + 2), afterwards.canape);
+}
 
 } // namespace
