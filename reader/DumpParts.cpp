@@ -4,7 +4,6 @@
 #include "reader/DumpLineReader.h"
 
 #include <algorithm>
-#include <exception>
 #include <memory>
 #include <system_error>
 #include <thread>
