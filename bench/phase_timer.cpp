@@ -6,7 +6,8 @@
 ///   read      splitting the dump into lines alone (DumpLineReader), a
 ///             separate pass that shows what the parse adds to plain reading
 ///   parse     load and parse: every line through DwarfDatabase::LineParser,
-///             in two parts at once on a large dump as a run does (parts=)
+///             in parts on a large dump as a run does (in_parts=1 when
+///             a part after the first was appended)
 ///   link      linkReferences() and the layout of DWARF 4/5 bit fields
 ///   write     writeSymbolFiles into <output-directory>
 ///   teardown  destroying the database
@@ -116,9 +117,9 @@ int main(int argc, char **argv) {
   database.reset();
   const double teardownSeconds = secondsSince(start);
 
-  std::printf("bytes=%llu\nlines=%llu\nlocated_objects=%zu\nwritten=%d\nparts=%d\n",
+  std::printf("bytes=%llu\nlines=%llu\nlocated_objects=%zu\nwritten=%d\nin_parts=%d\n",
               static_cast<unsigned long long>(bytes), static_cast<unsigned long long>(lines), located,
-              written ? 1 : 0, outcome.inTwoParts ? 2 : 1);
+              written ? 1 : 0, outcome.inParts ? 1 : 0);
   std::printf("read_s=%.3f\nparse_s=%.3f\nlink_s=%.3f\nwrite_s=%.3f\nteardown_s=%.3f\n", readSeconds,
               parseSeconds, linkSeconds, writeSeconds, teardownSeconds);
   std::printf("peak_rss_after_parse_mb=%.1f\npeak_rss_mb=%.1f\n", rssAfterParse, peakRssMb());

@@ -1,10 +1,13 @@
 #include "reader/DumpParts.h"
 
-#include "reader/ByteOrderFlag.h"
 #include "reader/DumpLineReader.h"
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -14,24 +17,70 @@ namespace {
 
 constexpr std::string_view kUnitLine = "\n  Compilation Unit @ offset ";
 constexpr std::string_view kSectionLine = "\nContents of the ";
+/// Entry headers start " <level><offset>:"; attribute lines have more blanks.
+constexpr std::string_view kEntryHeaderStart = "\n <";
 
-/// How far past searchStart() a file is searched for a line to start at: a
-/// dump whose rest holds no such line soon (one huge section) is parsed in
-/// one part rather than read twice.
-constexpr std::uint64_t kSearchedFraction = 16;
+/// The stretch read at a time in the search for a part's first line.
 constexpr std::size_t kSearchChunk = std::size_t{256} << 10;
+/// At most this many threads parse, the calling one included.
+constexpr unsigned kMostThreads = 8;
+
+constexpr std::size_t kNone = std::string_view::npos;
 
 struct FileCloser {
   void operator()(std::FILE *file) const { std::fclose(file); }
 };
 using OwnedFile = std::unique_ptr<std::FILE, FileCloser>;
 
-/// The later part and what became of it, filled on its own thread.
+/// A part parsed on its own and what became of it.
 struct LaterPart {
   DwarfDatabase database;
   std::optional<DwarfDatabase::LineParser> parser;
   bool readToEnd = false;
-  bool failed = false;
+};
+
+/// The parts of one parse: which is taken next, and those finished on their
+/// own. Shared by the threads.
+class PartBoard {
+public:
+  explicit PartBoard(std::size_t parts) : finished_(parts), results_(parts) {}
+
+  std::size_t parts() const { return results_.size(); }
+
+  /// The first part nobody has taken yet; kNone when all are taken.
+  std::size_t take() {
+    const std::size_t part = next_.fetch_add(1, std::memory_order_relaxed);
+    return part < parts() ? part : kNone;
+  }
+  /// No part is taken any more.
+  void close() { next_.store(parts(), std::memory_order_relaxed); }
+
+  /// Hands in \p result for \p part; null when the part could not be parsed.
+  void finish(std::size_t part, std::unique_ptr<LaterPart> result) {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      results_[part] = std::move(result);
+      finished_[part] = 1;
+    }
+    changed_.notify_all();
+  }
+  bool isFinished(std::size_t part) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return finished_[part] != 0;
+  }
+  /// \p part's result, once it is handed in.
+  std::unique_ptr<LaterPart> waitFor(std::size_t part) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return finished_[part] != 0; });
+    return std::move(results_[part]);
+  }
+
+private:
+  std::atomic<std::size_t> next_{0};
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<char> finished_;
+  std::vector<std::unique_ptr<LaterPart>> results_;
 };
 
 /// Hands \p parser's lines to it until \p reader ends.
@@ -41,69 +90,131 @@ void parseLines(DumpLineReader &reader, DwarfDatabase::LineParser &parser) {
     parser.parseLine(line);
 }
 
-/// The two-part parse around the reading. \p parseEarlier reads the lines
-/// before the later part's start, \p parseLater (on a second thread) those
-/// from it on into a fresh parser, \p parseRest the same lines into the
-/// earlier parser when the later part cannot be used; each says whether its
-/// lines could be read to their end.
-template <class ParseEarlier, class ParseLater, class ParseRest>
-Outcome parseInTwo(DwarfDatabase &database, DwarfDatabase::LineParser &parser, ParseEarlier parseEarlier,
-                   ParseLater parseLater, ParseRest parseRest) {
-  auto later = std::make_unique<LaterPart>();
-  std::thread thread;
+/// Part \p part parsed on its own by \p read; null when that failed (no
+/// memory, for one): the parser of the parts before then reads it itself and
+/// meets the failure where one pass would.
+template <class Reader> std::unique_ptr<LaterPart> parseOnItsOwn(Reader &read, std::size_t part) {
   try {
-    thread = std::thread([part = later.get(), &parseLater] {
-      try {
-        part->parser.emplace(part->database, DwarfDatabase::LineParser::LaterPart{});
-        part->readToEnd = parseLater(*part->parser);
-        part->database.arena.releaseUnfilledRest();
-      } catch (...) {
-        // A later part that fails is dropped; the earlier parser then reads
-        // the same lines and meets the failure where one pass would.
-        part->failed = true;
-      }
-    });
-  } catch (const std::system_error &) {
-    // No second thread to be had: one part.
-    return {parseEarlier(parser) && parseRest(parser), false};
-  }
-  bool earlierRead = false;
-  try {
-    earlierRead = parseEarlier(parser);
+    auto later = std::make_unique<LaterPart>();
+    later->parser.emplace(later->database, DwarfDatabase::LineParser::LaterPart{});
+    later->readToEnd = read(part, *later->parser);
+    later->database.arena.releaseUnfilledRest();
+    return later;
   } catch (...) {
-    thread.join();
-    throw;
+    return nullptr;
   }
-  // The merge below needs no new objects: the unfilled rest of the current
-  // block goes back before the model peaks.
-  database.arena.releaseUnfilledRest();
-  thread.join();
-  // One pass stops at a read error; what the later part read is not wanted.
-  if (!earlierRead) return {false, false};
-  if (!later->failed && later->readToEnd && parser.handsOverTo(*later->parser)) {
-    database.appendLaterPart(later->database);
-    if (later->parser->littleEndianSeen()) ByteOrderFlag::setLittleEndian();
-    return {true, true};
-  }
-  later.reset();
-  return {parseRest(parser), false};
 }
 
-/// The start of the later part in \p file: the first line at or after
-/// searchStart() that partStartIn() accepts, searched no further than
-/// kSearchedFraction of the dump.
-std::optional<std::uint64_t> findLaterPart(std::FILE *file, std::uint64_t dumpBytes) {
-  std::uint64_t windowAt = searchStart(dumpBytes);
-  if (!seekDumpFile(file, windowAt)) return std::nullopt;
-  const std::uint64_t searchEnd = windowAt + dumpBytes / kSearchedFraction;
+/// The threads beside the calling one, joined however the parse ends.
+class Helpers {
+public:
+  explicit Helpers(PartBoard &board) : board_(board) {}
+  Helpers(const Helpers &) = delete;
+  Helpers &operator=(const Helpers &) = delete;
+  ~Helpers() {
+    board_.close();
+    for (std::thread &thread : threads_)
+      thread.join();
+  }
+  /// The threads started.
+  std::size_t count() const { return threads_.size(); }
+  /// Starts a thread running \p work; none when the system has none to give.
+  template <class Work> void start(Work work) {
+    try {
+      threads_.reserve(kMostThreads);
+      threads_.emplace_back(std::move(work));
+    } catch (const std::system_error &) {
+    } catch (const std::bad_alloc &) {
+    }
+  }
+
+private:
+  PartBoard &board_;
+  std::vector<std::thread> threads_;
+};
+
+/// The number of threads to parse \p parts parts with, the calling one
+/// included.
+unsigned threadsFor(std::size_t parts) {
+  const unsigned cores = std::max(2u, std::thread::hardware_concurrency());
+  return static_cast<unsigned>(std::min<std::size_t>({cores, kMostThreads, parts}));
+}
+
+/// The parse in parts. \p openReader(thread) gives the reading of one
+/// thread (0 is the calling one): a callable that parses the lines of a
+/// part into a parser and says whether they could be read to their end; an
+/// empty optional when that thread cannot read the dump.
+template <class OpenReader>
+Outcome parseInParts(DwarfDatabase &database, DwarfDatabase::LineParser &parser, std::size_t parts,
+                     OpenReader openReader) {
+  PartBoard board(parts);
+  auto read = openReader(0u);
+  if (!read) return {false, false};
+  const std::size_t first = board.take(); // part 0, this thread's
+  Outcome outcome;
+  Helpers helpers(board);
+  const unsigned threads = threadsFor(parts);
+  for (unsigned thread = 1; thread < threads; ++thread)
+    helpers.start([&board, &openReader, thread] {
+      auto ownRead = openReader(thread);
+      if (!ownRead) return;
+      for (std::size_t part = board.take(); part != kNone; part = board.take())
+        board.finish(part, parseOnItsOwn(*ownRead, part));
+    });
+  // Joins the part after those joined so far: appended when the parser
+  // stands where it guessed, read here otherwise.
+  std::size_t joined = first + 1;
+  const auto join = [&](std::unique_ptr<LaterPart> later) {
+    const std::size_t part = joined++;
+    if (later != nullptr && later->readToEnd && parser.handsOverTo(*later->parser)) {
+      database.appendLaterPart(later->database);
+      parser.continueAfter(*later->parser);
+      outcome.inParts = true;
+      return true;
+    }
+    later.reset();
+    return (*read)(part, parser);
+  };
+  // One pass stops at a read error; what the other parts read is not wanted.
+  if (!(*read)(first, parser)) return {false, false};
+  // Without a second thread, the parts are read here one after the other.
+  // With one, each part is parsed on its own, whichever thread takes it:
+  // the result does not hang on which thread was first.
+  if (helpers.count() == 0) {
+    for (std::size_t part = board.take(); part != kNone; part = board.take())
+      if (!(*read)(part, parser)) return {false, false};
+    return outcome;
+  }
+  for (std::size_t part = board.take(); part != kNone; part = board.take()) {
+    while (joined < part && board.isFinished(joined))
+      if (!join(board.waitFor(joined))) return {false, false};
+    board.finish(part, parseOnItsOwn(*read, part));
+  }
+  // Joining needs no new objects unless a part is read here after all: the
+  // unfilled rest of the current block goes back before the model peaks.
+  database.arena.releaseUnfilledRest();
+  while (joined < parts)
+    if (!join(board.waitFor(joined))) return {false, false};
+  return outcome;
+}
+
+/// The start of a part in \p file whose search begins at \p from: see
+/// partStartNear(); past the first chunk only a unit or section line
+/// counts, up to \p to.
+std::optional<std::uint64_t> findPartStart(std::FILE *file, std::uint64_t from, std::uint64_t to) {
+  if (!seekDumpFile(file, from)) return std::nullopt;
+  std::uint64_t windowAt = from;
   std::string window;
-  while (windowAt + window.size() < searchEnd) {
+  bool firstChunk = true;
+  while (windowAt + window.size() < to) {
     const std::size_t kept = window.size();
     window.resize(kept + kSearchChunk);
     const std::size_t got = std::fread(window.data() + kept, 1, kSearchChunk, file);
     window.resize(kept + got);
-    if (const std::size_t at = partStartIn(window); at != std::string_view::npos) return windowAt + at;
+    const std::size_t at = firstChunk ? partStartNear(window) : partStartIn(window);
+    if (at != kNone) return windowAt + at;
     if (got == 0) return std::nullopt;
+    firstChunk = false;
     // A line cut at the window's end may be one to start at: keep it from
     // the line feed before it on.
     const std::size_t lastFeed = window.rfind('\n');
@@ -114,15 +225,40 @@ std::optional<std::uint64_t> findLaterPart(std::FILE *file, std::uint64_t dumpBy
   return std::nullopt;
 }
 
+/// The starts of the parts of a dump of \p dumpBytes: 0, then for each
+/// further part the line found from its share of the dump on by \p find
+/// (from, to), where one is found and lies past the one before.
+template <class Find> std::vector<std::uint64_t> partStarts(std::uint64_t dumpBytes, Find find) {
+  std::vector<std::uint64_t> starts{0};
+  const std::size_t parts = partCount(dumpBytes);
+  const std::uint64_t share = dumpBytes / parts;
+  for (std::size_t part = 1; part < parts; ++part) {
+    const std::uint64_t from = share * part;
+    const std::optional<std::uint64_t> at = find(from, from + share);
+    if (at && *at > starts.back() && *at < dumpBytes) starts.push_back(*at);
+  }
+  return starts;
+}
+
 } // namespace
 
-std::uint64_t searchStart(std::uint64_t dumpBytes) { return dumpBytes / 25 * 9; }
+std::size_t partCount(std::uint64_t dumpBytes) {
+  if (dumpBytes < kSmallestParted) return 1;
+  return static_cast<std::size_t>(std::min<std::uint64_t>(dumpBytes / kSmallestPart, kMostParts));
+}
 
 std::size_t partStartIn(std::string_view window) {
   const std::size_t unit = window.find(kUnitLine);
   const std::size_t section = window.find(kSectionLine);
   const std::size_t first = std::min(unit, section);
-  return first == std::string_view::npos ? first : first + 1;
+  return first == kNone ? first : first + 1;
+}
+
+std::size_t partStartNear(std::string_view window) {
+  if (const std::size_t at = partStartIn(window); at != kNone) return at;
+  if (window.find(kEntryHeaderStart) != kNone) return kNone;
+  const std::size_t feed = window.find('\n');
+  return feed == kNone || feed + 1 == window.size() ? kNone : feed + 1;
 }
 
 Outcome parseFile(DwarfDatabase &database, DwarfDatabase::LineParser &parser, std::FILE *file,
@@ -132,54 +268,72 @@ Outcome parseFile(DwarfDatabase &database, DwarfDatabase::LineParser &parser, st
     parseLines(reader, parser);
     return std::ferror(file) == 0;
   };
-  if (dumpBytes < kSmallestParted) return {parseOnePart(), false};
-  // The later part reads through a file of its own, opened here so that a
-  // file that cannot be opened twice is simply read in one part.
-  OwnedFile laterFile(std::fopen(fileName.c_str(), "rb"));
-  if (laterFile == nullptr) return {parseOnePart(), false};
-  std::setvbuf(laterFile.get(), nullptr, _IONBF, 0);
-  const std::optional<std::uint64_t> laterAt = findLaterPart(laterFile.get(), dumpBytes);
-  if (!laterAt || !seekDumpFile(laterFile.get(), *laterAt)) return {parseOnePart(), false};
-  return parseInTwo(
-      database, parser,
-      [file, at = *laterAt](DwarfDatabase::LineParser &earlier) {
-        DumpLineReader reader(file, DumpLineReader::kChunkSize, at);
-        parseLines(reader, earlier);
-        return std::ferror(file) == 0;
-      },
-      [later = laterFile.get()](DwarfDatabase::LineParser &laterParser) {
-        DumpLineReader reader(later);
-        parseLines(reader, laterParser);
-        return std::ferror(later) == 0;
-      },
-      // The earlier reader stopped right at the later part's start.
-      [&parseOnePart](DwarfDatabase::LineParser &) { return parseOnePart(); });
+  if (partCount(dumpBytes) < 2) return {parseOnePart(), false};
+  // The second thread reads through a file of its own, opened here so that
+  // a file that cannot be opened twice (or cannot seek) is simply read in
+  // one part.
+  OwnedFile secondFile(std::fopen(fileName.c_str(), "rb"));
+  if (secondFile == nullptr || !seekDumpFile(file, 0)) return {parseOnePart(), false};
+  std::setvbuf(secondFile.get(), nullptr, _IONBF, 0);
+  const std::vector<std::uint64_t> starts =
+      partStarts(dumpBytes, [file = secondFile.get()](std::uint64_t from, std::uint64_t to) {
+        return findPartStart(file, from, to);
+      });
+  if (starts.size() < 2) return {parseOnePart(), false};
+  // Reads part k from its start to the next part's, the last one to the end.
+  const auto readerOn = [&starts](std::FILE *own) {
+    return [&starts, own](std::size_t part, DwarfDatabase::LineParser &into) {
+      if (!seekDumpFile(own, starts[part])) return false;
+      const std::uint64_t limit =
+          part + 1 < starts.size() ? starts[part + 1] - starts[part] : DumpLineReader::kNoLimit;
+      DumpLineReader reader(own, DumpLineReader::kChunkSize, limit);
+      parseLines(reader, into);
+      return std::ferror(own) == 0;
+    };
+  };
+  using Reader = decltype(readerOn(file));
+  // Files opened for threads past the second; closed after the parse.
+  std::vector<OwnedFile> moreFiles(threadsFor(starts.size()));
+  return parseInParts(database, parser, starts.size(), [&](unsigned thread) -> std::optional<Reader> {
+    if (thread == 0) return readerOn(file);
+    if (thread == 1) return readerOn(secondFile.get());
+    OwnedFile &own = moreFiles[thread];
+    own.reset(std::fopen(fileName.c_str(), "rb"));
+    if (own == nullptr) return std::nullopt;
+    std::setvbuf(own.get(), nullptr, _IONBF, 0);
+    return readerOn(own.get());
+  });
 }
 
 Outcome parseText(DwarfDatabase &database, DwarfDatabase::LineParser &parser, std::string_view text,
-                  std::size_t laterPartAt) {
-  const auto parseFrom = [text](std::size_t from, std::size_t to, DwarfDatabase::LineParser &into) {
-    DumpLineReader reader(text.substr(from, to - from));
+                  const std::vector<std::size_t> &laterParts) {
+  std::vector<std::size_t> starts{0};
+  for (const std::size_t at : laterParts)
+    if (at > starts.back() && at < text.size() && text[at - 1] == '\n') starts.push_back(at);
+  auto read = [&starts, text](std::size_t part, DwarfDatabase::LineParser &into) {
+    const std::size_t end = part + 1 < starts.size() ? starts[part + 1] : text.size();
+    DumpLineReader reader(text.substr(starts[part], end - starts[part]));
     parseLines(reader, into);
     return true;
   };
-  if (laterPartAt == 0 || laterPartAt >= text.size() || text[laterPartAt - 1] != '\n') {
-    parseFrom(0, text.size(), parser);
+  if (starts.size() < 2) {
+    read(0, parser);
     return {};
   }
-  return parseInTwo(
-      database, parser,
-      [&](DwarfDatabase::LineParser &earlier) { return parseFrom(0, laterPartAt, earlier); },
-      [&](DwarfDatabase::LineParser &later) { return parseFrom(laterPartAt, text.size(), later); },
-      [&](DwarfDatabase::LineParser &earlier) { return parseFrom(laterPartAt, text.size(), earlier); });
+  return parseInParts(database, parser, starts.size(),
+                      [&read](unsigned) { return std::optional<decltype(read)>(read); });
 }
 
-std::size_t chooseLaterPart(std::string_view text) {
-  if (text.size() < kSmallestParted) return text.size();
-  const auto from = static_cast<std::size_t>(searchStart(text.size()));
-  const std::size_t searched = text.size() / kSearchedFraction;
-  const std::size_t at = partStartIn(text.substr(from, searched));
-  return at == std::string_view::npos ? text.size() : from + at;
+std::vector<std::size_t> chooseParts(std::string_view text) {
+  const std::vector<std::uint64_t> starts =
+      partStarts(text.size(), [text](std::uint64_t from, std::uint64_t to) -> std::optional<std::uint64_t> {
+        const std::string_view rest = text.substr(static_cast<std::size_t>(from));
+        std::size_t at = partStartNear(rest.substr(0, kSearchChunk));
+        if (at == kNone) at = partStartIn(rest.substr(0, static_cast<std::size_t>(to - from)));
+        if (at == kNone) return std::nullopt;
+        return from + at;
+      });
+  return {starts.begin() + 1, starts.end()};
 }
 
 } // namespace DumpParts

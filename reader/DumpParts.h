@@ -6,30 +6,36 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
-/// Parsing a large dump in two parts at once, one per core.
+/// Parsing a large dump in parts at once, taken in turn by one thread per
+/// core.
 ///
 /// The parse is one pass whose state (the open entries, the line table, the
-/// pointer size) runs from line to line, so a part cannot start just
-/// anywhere. At a line that opens a compilation unit or a section, the state
-/// is the same in every dump seen: the earlier lines matter no more. A later
-/// part starts at such a line with that state guessed, in a database of its
-/// own, while the earlier part is parsed as usual. When the earlier part is
-/// done, its parser checks the guess against where it stands (only as far as
-/// the later part's lines depended on it); then the later database is
-/// appended, and the result is the one a single pass gives. Otherwise the
-/// later part is dropped and the earlier parser reads on.
+/// pointer size) runs from line to line, so a part cannot simply start
+/// anywhere. A part after the first is parsed in a database of its own from
+/// a guessed state: the one at a line that opens a compilation unit or a
+/// section in every dump seen. It starts at such a line, or, past the
+/// entries where such lines are few, at any line. Parts are joined in the
+/// dump's order: the parser of everything before a part checks the guess
+/// against where it stands (only as far as the part's lines depended on
+/// it); then the part's database is appended, the parser takes on the state
+/// the part's lines left, and the result is the one a single pass gives.
+/// Otherwise the part is dropped and the parser reads its lines itself.
+///
+/// Parts are taken one at a time rather than split in fixed shares: the
+/// entries of .debug_info cost about three times as much per byte as the
+/// rest, and the cores of a machine need not be equally fast.
 namespace DumpParts {
 
 /// How a parse went.
 struct Outcome {
   /// False when the dump could not be read to its end.
   bool readToEnd = true;
-  /// True when a later part was parsed on its own and appended.
-  bool inTwoParts = false;
+  /// True when at least one part was parsed on its own and appended.
+  bool inParts = false;
 };
 
 /// Dumps smaller than this are parsed in one part: below it, starting the
@@ -37,31 +43,43 @@ struct Outcome {
 /// parse of a 10 MB dump takes 16 ms in one part and 12 ms in two; those of
 /// 2 to 5 MB take as long or longer in two).
 inline constexpr std::uint64_t kSmallestParted = std::uint64_t{8} << 20;
+/// Parts are no smaller than this...
+inline constexpr std::uint64_t kSmallestPart = std::uint64_t{2} << 20;
+/// ...and there are no more of them than this: enough for two unequal cores
+/// to end close together, few enough that the search for the parts' first
+/// lines stays cheap.
+inline constexpr std::size_t kMostParts = 32;
 
-/// Where the search for the later part's first line begins in a dump of
-/// \p dumpBytes. The entries of .debug_info cost about three times as much
-/// per byte as the rest, and fill the first half or so of a dump; 36 % of
-/// the way in gives the two parts about the same work.
-std::uint64_t searchStart(std::uint64_t dumpBytes);
+/// The number of parts a dump of \p dumpBytes is cut into; 1 for a small
+/// dump.
+std::size_t partCount(std::uint64_t dumpBytes);
 
-/// The position in \p window of the first line that may start a later part:
-/// "  Compilation Unit @ offset ..." or "Contents of the ...", after a line
-/// feed within \p window. npos when there is none.
+/// The position in \p window of the first line that opens a compilation
+/// unit or a section ("  Compilation Unit @ offset ..." or "Contents of the
+/// ..."), after a line feed within \p window. npos when there is none.
 std::size_t partStartIn(std::string_view window);
 
+/// Where a part may start in \p window, the stretch of a dump that begins
+/// where the search for the part's first line begins: the first unit or
+/// section line in it; failing that, when the window holds no entry header
+/// (it lies past the entries, where few lines open a section), its first
+/// whole line. npos when neither is there.
+std::size_t partStartNear(std::string_view window);
+
 /// Parses the whole dump \p file (\p dumpBytes long, read from its start)
-/// with \p parser, in two parts when it is large enough; \p fileName opens
-/// it a second time for the later part.
+/// with \p parser, in parts when it is large enough; \p fileName opens it
+/// again for the other threads.
 Outcome parseFile(DwarfDatabase &database, DwarfDatabase::LineParser &parser, std::FILE *file,
                   const std::string &fileName, std::uint64_t dumpBytes);
 
-/// Parses the dump \p text with \p parser: in two parts when \p laterPartAt
-/// (a line start) lies inside the text, in one part otherwise.
+/// Parses the dump \p text with \p parser: one part from the start, and one
+/// more from each of \p laterParts (line starts in ascending order; any
+/// other is passed over).
 Outcome parseText(DwarfDatabase &database, DwarfDatabase::LineParser &parser, std::string_view text,
-                  std::size_t laterPartAt);
+                  const std::vector<std::size_t> &laterParts);
 
-/// Where a dump held in memory is split when nobody says: as for a file;
-/// text.size() for a small dump or one without a line to start at.
-std::size_t chooseLaterPart(std::string_view text);
+/// Where a dump held in memory is cut when nobody says, as a file would be:
+/// the starts of the parts after the first; none for a small dump.
+std::vector<std::size_t> chooseParts(std::string_view text);
 
 } // namespace DumpParts

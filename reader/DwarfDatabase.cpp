@@ -42,6 +42,37 @@ std::size_t entriesToReserve(std::uintmax_t dumpBytes) {
   return static_cast<std::size_t>(std::min(dumpBytes / kReservedDumpBytesPerEntry, kMostEntriesReserved));
 }
 
+/// Calls \p apply with each per-kind list of a database, as a pointer to
+/// the member.
+template <class Apply> void forEachKindList(Apply apply) {
+  apply(&DwarfDatabase::arrayTypes);
+  apply(&DwarfDatabase::classTypes);
+  apply(&DwarfDatabase::constTypes);
+  apply(&DwarfDatabase::importedDeclarations);
+  apply(&DwarfDatabase::inheritances);
+  apply(&DwarfDatabase::members);
+  apply(&DwarfDatabase::subroutineTypes);
+  apply(&DwarfDatabase::typedefs);
+  apply(&DwarfDatabase::volatileTypes);
+  apply(&DwarfDatabase::functions);
+  apply(&DwarfDatabase::variables);
+  apply(&DwarfDatabase::aggregateTypes);
+}
+
+/// Empties \p list and gives its memory back.
+template <class List> void release(List &list) { List().swap(list); }
+
+/// Appends \p later to \p list and empties it. The append happens at the
+/// largest size of the model: a list that has to grow gives its old pages
+/// back as it moves, so that an old and a new copy of it never stand whole
+/// side by side.
+template <class List> void appendReleasing(List &list, List &later) {
+  const std::size_t size = list.size() + later.size();
+  if (size > list.capacity()) Model::reserveReleasing(list, std::max(size, 2 * list.capacity()));
+  list.insert(list.end(), later.begin(), later.end());
+  release(later);
+}
+
 } // namespace
 
 DwarfDatabase::DwarfDatabase() = default;
@@ -65,7 +96,7 @@ DwarfDatabase::DwarfDatabase(const std::string &dumpFileName) {
     outcome = DumpParts::parseFile(*this, parser, file, dumpFileName, sizeUnknown ? 0 : dumpBytes);
   });
   dumpOpened_ = outcome.readToEnd;
-  inTwoParts_ = outcome.inTwoParts;
+  inParts_ = outcome.inParts;
   std::fclose(file);
 }
 
@@ -77,26 +108,16 @@ DwarfDatabase::~DwarfDatabase() {
 }
 
 void DwarfDatabase::parseDumpText(std::string_view dumpText) {
-  parseDumpTextInParts(dumpText, DumpParts::chooseLaterPart(dumpText));
+  parseDumpTextInParts(dumpText, DumpParts::chooseParts(dumpText));
 }
 
-bool DwarfDatabase::parseDumpTextInParts(std::string_view dumpText, std::size_t laterPartAt) {
+bool DwarfDatabase::parseDumpTextInParts(std::string_view dumpText,
+                                         const std::vector<std::size_t> &laterParts) {
   // A second parse starts from an empty database, so that no list keeps
   // pointers into the tree it replaces.
   if (root != nullptr) {
     locatedObjects.clear();
-    arrayTypes.clear();
-    classTypes.clear();
-    constTypes.clear();
-    importedDeclarations.clear();
-    inheritances.clear();
-    members.clear();
-    subroutineTypes.clear();
-    typedefs.clear();
-    volatileTypes.clear();
-    functions.clear();
-    variables.clear();
-    aggregateTypes.clear();
+    forEachKindList([this](auto list) { (this->*list).clear(); });
     objectsByOffset.clear();
     statementListsByOffset.clear();
     ownedStatementLists.clear();
@@ -105,9 +126,9 @@ bool DwarfDatabase::parseDumpTextInParts(std::string_view dumpText, std::size_t 
   }
   dumpOpened_ = true;
   build(*this, [&](LineParser &parser) {
-    inTwoParts_ = DumpParts::parseText(*this, parser, dumpText, laterPartAt).inTwoParts;
+    inParts_ = DumpParts::parseText(*this, parser, dumpText, laterParts).inParts;
   });
-  return inTwoParts_;
+  return inParts_;
 }
 
 template <class Apply> void DwarfDatabase::forEachListOf(Model::BasicObject *object, Apply apply) {
@@ -161,43 +182,12 @@ void DwarfDatabase::fileEntry(Model::BasicObject *object) {
   forEachListOf(object, [](auto &list, auto *typed) { list.push_back(typed); });
 }
 
-namespace {
-
-/// Calls \p visit on every object below \p top, each before its children:
-/// the order in which a parse built them. No recursion: a dump may nest
-/// entries 100 000 levels deep.
-template <class Visit> void visitBelow(const Model::BasicObject &top, Visit visit) {
-  Model::BasicObject *object = top.children.front();
-  while (object != nullptr) {
-    visit(object);
-    if (!object->children.empty()) {
-      object = object->children.front();
-      continue;
-    }
-    while (object->parent != &top && object->nextSibling() == nullptr)
-      object = object->parent;
-    object = object->nextSibling();
-  }
-}
-
-} // namespace
-
 void DwarfDatabase::appendLaterPart(DwarfDatabase &later) {
-  if (later.root != nullptr) {
-    // The merge happens at the largest size of the model: a list that has
-    // to grow gives its old pages back as it moves, so that an old and a new
-    // copy of it never stand whole side by side.
-    visitBelow(*later.root, [this](Model::BasicObject *object) {
-      objectsByOffset.insert(object->offset, object);
-      forEachListOf(object, [](auto &list, auto *typed) {
-        if (list.size() == list.capacity()) Model::reserveReleasing(list, 2 * list.size() + 1);
-        list.push_back(typed);
-      });
-    });
-    root->adoptChildrenOf(*later.root);
-  }
-  locatedObjects.insert(locatedObjects.end(), later.locatedObjects.begin(), later.locatedObjects.end());
-  ObjectList<Model::BasicObject>().swap(later.locatedObjects);
+  if (later.root != nullptr) root->adoptChildrenOf(*later.root);
+  objectsByOffset.append(later.objectsByOffset);
+  later.objectsByOffset.clear();
+  forEachKindList([this, &later](auto list) { appendReleasing(this->*list, later.*list); });
+  appendReleasing(locatedObjects, later.locatedObjects);
   for (auto &table : later.ownedStatementLists) {
     table->usePool(&textPool);
     ownedStatementLists.push_back(std::move(table));
@@ -211,31 +201,13 @@ void DwarfDatabase::appendLaterPart(DwarfDatabase &later) {
   textPool.adopt(later.textPool);
 }
 
-namespace {
-
-/// Empties \p list and gives its memory back.
-template <class List> void release(List &list) { List().swap(list); }
-
-} // namespace
-
 void DwarfDatabase::reserveForDump(std::uintmax_t dumpBytes) {
   objectsByOffset.reserve(entriesToReserve(dumpBytes));
 }
 
 void DwarfDatabase::releaseLinkIndexes() {
   objectsByOffset.clear();
-  release(arrayTypes);
-  release(classTypes);
-  release(constTypes);
-  release(importedDeclarations);
-  release(inheritances);
-  release(members);
-  release(subroutineTypes);
-  release(typedefs);
-  release(volatileTypes);
-  release(functions);
-  release(variables);
-  release(aggregateTypes);
+  forEachKindList([this](auto list) { release(this->*list); });
 }
 
 bool DwarfDatabase::isLittleEndian() { return ByteOrderFlag::isLittleEndian(); }

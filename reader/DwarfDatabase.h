@@ -34,11 +34,11 @@ public:
   /// Parses and links a whole dump held in memory, exactly as the file
   /// constructor does with a file's contents.
   void parseDumpText(std::string_view dumpText);
-  /// The same with the later part of a two-part parse starting at
-  /// \p laterPartAt (a line start); 0 or the text's size parse it in one
-  /// part. The result is the same wherever the parts meet. Returns
-  /// parsedInTwoParts().
-  bool parseDumpTextInParts(std::string_view dumpText, std::size_t laterPartAt);
+  /// The same with a part of the parse starting at each of \p laterParts
+  /// (line starts in ascending order); none parses the text in one part.
+  /// The result is the same wherever the parts meet. Returns
+  /// parsedInParts().
+  bool parseDumpTextInParts(std::string_view dumpText, const std::vector<std::size_t> &laterParts);
 
   /// The process-wide byte-order flag, set by a file-format line whose format
   /// name ends in "little" and never cleared.
@@ -47,9 +47,10 @@ public:
   /// False when the dump file could not be opened or read to its end.
   bool dumpOpened() const { return dumpOpened_; }
 
-  /// True when the last parse ran in two parts and joined them; false when
-  /// it ran in one, by choice or because the later part could not be used.
-  bool parsedInTwoParts() const { return inTwoParts_; }
+  /// True when the last parse ran in parts and appended at least one of
+  /// them; false when it ran in one, by choice or because no part after the
+  /// first could be used.
+  bool parsedInParts() const { return inParts_; }
 
   /// The line table filed under \p stmtListOffset, or nullptr.
   const Model::StatementList *findStatementList(std::uint32_t stmtListOffset) const;
@@ -116,12 +117,12 @@ public:
   void fileEntry(Model::BasicObject *object);
 
   /// Appends the database of a later part of the same dump, parsed on its
-  /// own without filing its entries, as if its lines had followed this
-  /// database's own: its compilation units after this root's children, its
-  /// objects filed here in the order they were built, its located objects
-  /// and line tables after these (a line-table offset already here keeps
-  /// its table). Its objects and texts move into this database's arena and
-  /// pool; \p later is left empty. Before the link pass only.
+  /// own, as if its lines had followed this database's own: its compilation
+  /// units after this root's children, its index entries, per-kind lists,
+  /// located objects and line tables after these (an offset already indexed
+  /// here keeps its object, a line-table offset its table). Its objects and
+  /// texts move into this database's arena and pool; \p later is left
+  /// empty. Before the link pass only.
   void appendLaterPart(DwarfDatabase &later);
 
   /// Frees what only the link pass reads: the offset index and the per-kind
@@ -137,5 +138,5 @@ private:
   template <class Apply> void forEachListOf(Model::BasicObject *object, Apply apply);
 
   bool dumpOpened_ = false;
-  bool inTwoParts_ = false;
+  bool inParts_ = false;
 };

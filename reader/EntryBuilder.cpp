@@ -50,8 +50,7 @@ EntryKind entryKindForTag(std::string_view tag) {
   return EntryKind::Plain;
 }
 
-EntryBuilder::EntryBuilder(DwarfDatabase &database, bool fileEntries)
-    : database_(database), fileEntries_(fileEntries) {
+EntryBuilder::EntryBuilder(DwarfDatabase &database) : database_(database) {
   database_.root = std::make_unique<Model::BasicObject>(0, nullptr);
   levels_.push_back(database_.root.get());
 }
@@ -68,9 +67,16 @@ CurrentEntry EntryBuilder::build(std::int32_t level, Model::EntryOffset offset, 
     levels_.push_back(object);
   else
     levels_[key] = object;
-  if (fileEntries_) database_.fileEntry(object);
+  database_.fileEntry(object);
   depthLimit_ = key;
   return {object, kind};
+}
+
+void EntryBuilder::continueFrom(const EntryBuilder &later) {
+  Model::BasicObject *const root = levels_.front();
+  levels_ = later.levels_;
+  levels_.front() = root;
+  depthLimit_ = later.depthLimit_;
 }
 
 Model::BasicObject *EntryBuilder::create(EntryKind kind, Model::EntryOffset offset,

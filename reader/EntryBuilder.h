@@ -50,22 +50,24 @@ struct CurrentEntry {
 /// created one, so a skipped entry takes its whole subtree with it.
 class EntryBuilder {
 public:
-  /// Creates the database's root. Without \p fileEntries the objects are
-  /// only built: a later part of a two-part parse leaves their filing to the
-  /// database it is appended to.
-  explicit EntryBuilder(DwarfDatabase &database, bool fileEntries = true);
+  /// Creates the database's root.
+  explicit EntryBuilder(DwarfDatabase &database);
 
   /// Builds the object for one entry header; a skipped entry gives an empty
   /// CurrentEntry. \p pointerSize is the parse's current pointer size.
   CurrentEntry build(std::int32_t level, Model::EntryOffset offset, std::string_view tag,
                      std::int32_t pointerSize);
 
+  /// Takes the open entries of \p later, a builder of a later part that has
+  /// built a level-0 entry and whose objects now hang below this builder's
+  /// root: its open entries are those one pass would have at its end.
+  void continueFrom(const EntryBuilder &later);
+
 private:
   Model::BasicObject *create(EntryKind kind, Model::EntryOffset offset, Model::BasicObject *parent,
                              std::int32_t pointerSize);
 
   DwarfDatabase &database_;
-  bool fileEntries_;
   /// levels_[k]: the object most recently created at nesting level k - 1;
   /// levels_[0] is the root. Keys only ever grow by one, so a vector serves.
   std::vector<Model::BasicObject *> levels_;

@@ -12,7 +12,7 @@ DwarfDatabase::LineParser::LineParser(DwarfDatabase &database)
     : database_(database), entries_(database), tables_(database) {}
 
 DwarfDatabase::LineParser::LineParser(DwarfDatabase &database, LaterPart)
-    : database_(database), entries_(database, false), tables_(database) {
+    : database_(database), entries_(database), tables_(database) {
   formatNameSeen_ = true;
   laterPart_ = true;
   entrySeen_ = false;
@@ -28,7 +28,18 @@ bool DwarfDatabase::LineParser::handsOverTo(const LineParser &later) const {
   return true;
 }
 
+void DwarfDatabase::LineParser::continueAfter(const LineParser &later) {
+  if (later.entrySeen_) entries_.continueFrom(later.entries_);
+  if (later.currentEntrySet_) current_ = later.current_;
+  if (later.pointerSizeSeen_) pointerSize_ = later.pointerSize_;
+  tables_.continueFrom(later.tables_);
+  if (later.littleEndianSeen_ && !littleEndianKnown()) noteLittleEndian();
+}
+
 void DwarfDatabase::LineParser::noteFirstEntryHeader(std::int32_t level) {
+  // Whatever the level, the header decides the current entry: a skipped one
+  // leaves none, in every part alike.
+  currentEntrySet_ = true;
   // A level that does not convert, or a negative one, skips the header in
   // every part alike.
   if (level < 0) return;

@@ -44,6 +44,12 @@ public:
   /// depended on it: then \p later built exactly what going on here would
   /// have built, and its database can be appended to this one.
   bool handsOverTo(const LineParser &later) const;
+  /// After \p later was handed over to and its database appended: takes
+  /// from it what its own lines decided, so that this parser stands where
+  /// one pass would stand after \p later's last line, ready to check the
+  /// part after it. What \p later's lines left alone (no pointer-size line,
+  /// no entry, no table opened) stays as it is here.
+  void continueAfter(const LineParser &later);
   /// A later part's own record of a file-format line ending in "little";
   /// the byte-order flag takes it when the part is appended.
   bool littleEndianSeen() const { return littleEndianSeen_; }
@@ -81,6 +87,9 @@ private:
   bool laterPart_ = false;
   /// False while a later part has built no entry yet (true for a whole dump).
   bool entrySeen_ = true;
+  /// A later part's current entry came from its own lines: an entry header
+  /// with a level that converts was read.
+  bool currentEntrySet_ = false;
   bool pointerSizeSeen_ = false;
   bool littleEndianSeen_ = false;
   Guesses guesses_;

@@ -75,6 +75,13 @@ bool LineTableReader::takeLine(std::string_view line, std::size_t leadingBlanks,
   return false;
 }
 
+void LineTableReader::continueFrom(const LineTableReader &later) {
+  if (later.current_ != nullptr) current_ = later.current_;
+  inDirectoryTable_ = later.inDirectoryTable_;
+  inFileTable_ = later.inFileTable_;
+  dwarf5FileTable_ = later.dwarf5FileTable_;
+}
+
 void LineTableReader::openTable(std::uint32_t offset) {
   auto &owned = database_.ownedStatementLists;
   owned.push_back(std::make_unique<Model::StatementList>(offset, &database_.textPool));

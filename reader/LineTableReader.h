@@ -36,6 +36,12 @@ public:
   /// lines were dropped, where an open table would have taken them.
   bool headerWithoutTable() const { return headerWithoutTable_; }
 
+  /// Takes the state of \p later, the reader of a later part whose lines
+  /// came right after this one's and depended on nothing it guessed (see
+  /// headerWithoutTable()): its open table if it opened one, this one's
+  /// otherwise, and where it stands in a table.
+  void continueFrom(const LineTableReader &later);
+
 private:
   void openTable(std::uint32_t offset);
   void takeDirectoryLine(std::string_view line);

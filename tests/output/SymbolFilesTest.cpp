@@ -348,7 +348,7 @@ TEST_P(TwoPartParse, WritesTheFilesOfOnePassWhereverThePartsMeet) {
   const std::string dump = dataDump(GetParam());
   ASSERT_FALSE(dump.empty());
   DwarfDatabase onePart;
-  onePart.parseDumpTextInParts(dump, 0);
+  onePart.parseDumpTextInParts(dump, {});
   SymbolTexts expected;
   makeSymbolTexts(onePart, expected);
   ASSERT_FALSE(expected.m51.empty());
@@ -358,7 +358,7 @@ TEST_P(TwoPartParse, WritesTheFilesOfOnePassWhereverThePartsMeet) {
     if (at == std::string_view::npos) break;
     from += at;
     DwarfDatabase twoParts;
-    EXPECT_TRUE(twoParts.parseDumpTextInParts(dump, from)) << "at " << from;
+    EXPECT_TRUE(twoParts.parseDumpTextInParts(dump, {from})) << "at " << from;
     SymbolTexts texts;
     makeSymbolTexts(twoParts, texts);
     EXPECT_EQ(texts.m51, expected.m51) << "at " << from;

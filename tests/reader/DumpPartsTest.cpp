@@ -119,7 +119,7 @@ std::size_t lineStarting(const std::string &dump, std::string_view lineStart) {
 /// A database of \p dump parsed in one part.
 std::string inOnePart(const std::string &dump) {
   DwarfDatabase database;
-  EXPECT_FALSE(database.parseDumpTextInParts(dump, 0));
+  EXPECT_FALSE(database.parseDumpTextInParts(dump, {}));
   return TestDumps::describe(database);
 }
 
@@ -136,7 +136,7 @@ TEST_P(SplitOfTwoUnits, GivesTheDatabaseOfOnePass) {
   const SplitCase &split = GetParam();
   const std::string expected = inOnePart(kTwoUnits);
   DwarfDatabase database;
-  EXPECT_EQ(database.parseDumpTextInParts(kTwoUnits, lineStarting(kTwoUnits, split.laterPartStart)),
+  EXPECT_EQ(database.parseDumpTextInParts(kTwoUnits, {lineStarting(kTwoUnits, split.laterPartStart)}),
             split.inTwoParts);
   EXPECT_EQ(TestDumps::describe(database), expected);
   // The one-part parse itself read what the dump holds.
@@ -175,7 +175,8 @@ TEST(DumpParts, UnitWithoutPointerSizeTakesTheEarlierOne) {
   dump.erase(secondSize, std::string_view("   Pointer Size:  4\n").size());
   dump.insert(lineStarting(dump, " <1><7a>"), " <1><78>: Abbrev Number: 3 (DW_TAG_pointer_type)\n");
   DwarfDatabase database;
-  EXPECT_FALSE(database.parseDumpTextInParts(dump, lineStarting(dump, "  Compilation Unit @ offset 0x40:")));
+  EXPECT_FALSE(
+      database.parseDumpTextInParts(dump, {lineStarting(dump, "  Compilation Unit @ offset 0x40:")}));
   EXPECT_EQ(TestDumps::describe(database), inOnePart(dump));
   EXPECT_EQ(database.objectsByOffset.find(0x78)->getSize(), 4u);
 }
@@ -184,7 +185,8 @@ TEST(DumpParts, DumpWithoutFileFormatLineIsReadInOnePass) {
   std::string dump = kTwoUnits;
   dump.erase(0, lineStarting(dump, "Contents of the .debug_info section:"));
   DwarfDatabase database;
-  EXPECT_FALSE(database.parseDumpTextInParts(dump, lineStarting(dump, "  Compilation Unit @ offset 0x40:")));
+  EXPECT_FALSE(
+      database.parseDumpTextInParts(dump, {lineStarting(dump, "  Compilation Unit @ offset 0x40:")}));
   EXPECT_EQ(TestDumps::describe(database), inOnePart(dump));
 }
 
@@ -196,12 +198,12 @@ TEST(DumpParts, LittleEndianLineInTheLaterPartSetsTheFlag) {
               "y.o:     file format elf32-little\n");
   ByteOrderFlag::clear();
   DwarfDatabase database;
-  EXPECT_TRUE(database.parseDumpTextInParts(dump, lineStarting(dump, "  Compilation Unit @ offset 0x40:")));
+  EXPECT_TRUE(database.parseDumpTextInParts(dump, {lineStarting(dump, "  Compilation Unit @ offset 0x40:")}));
   EXPECT_TRUE(DwarfDatabase::isLittleEndian());
   ByteOrderFlag::clear();
   DwarfDatabase withoutTheLine;
   EXPECT_TRUE(withoutTheLine.parseDumpTextInParts(
-      kTwoUnits, lineStarting(kTwoUnits, "  Compilation Unit @ offset 0x40:")));
+      kTwoUnits, {lineStarting(kTwoUnits, "  Compilation Unit @ offset 0x40:")}));
   EXPECT_FALSE(DwarfDatabase::isLittleEndian());
 }
 
@@ -225,34 +227,155 @@ TEST(DumpParts, PartStartIsAUnitOrSectionLineAfterALineFeed) {
     EXPECT_EQ(DumpParts::partStartIn(c.window), c.expected) << c.window;
 }
 
-TEST(DumpParts, LargeDumpIsSplitAtTheFirstUnitOrSectionFromItsSearchStart) {
-  // Filler lines of a line table, a unit line before the search start, one
-  // after it and a section line after that one.
-  const std::string filler =
-      "  [0x00000123]  Special opcode 61: advance Address by 4 to 0x8000 and Line by 0 to 12\n";
+/// A dump that one pass reads with \p inserted put in before the line
+/// starting \p before, and the start of the inserted text.
+struct Inserted {
   std::string dump;
-  while (dump.size() < DumpParts::kSmallestParted + (std::size_t{1} << 20))
-    dump += filler;
-  const std::size_t start = DumpParts::searchStart(dump.size());
-  const std::size_t before = dump.rfind('\n', start / 2) + 1;
-  const std::size_t after = dump.find('\n', start + 1000) + 1;
-  dump.insert(after + 2 * filler.size(), "Contents of the .debug_str section:\n");
-  dump.insert(after, "  Compilation Unit @ offset 0x5000:\n");
-  dump.insert(before, "  Compilation Unit @ offset 0x40:\n");
-  EXPECT_EQ(DumpParts::chooseLaterPart(dump),
-            after + std::string_view("  Compilation Unit @ offset 0x40:\n").size());
-  // Nothing to start at within the searched stretch: one part.
-  std::string plain;
-  while (plain.size() < DumpParts::kSmallestParted + (std::size_t{1} << 20))
-    plain += filler;
-  EXPECT_EQ(DumpParts::chooseLaterPart(plain), plain.size());
+  std::size_t at;
+};
+Inserted insertBefore(const std::string &dump, std::string_view before, std::string_view inserted) {
+  Inserted result{dump, lineStarting(dump, before)};
+  result.dump.insert(result.at, inserted);
+  return result;
+}
+
+/// Three parts, the middle one of which leaves the state of the parse as
+/// it found it. The third part's lines depend on that state, so it is read
+/// again by the parser of the first two; when the middle part's end state
+/// is taken for the true one instead, the third part is appended as it
+/// stands and the database differs from one pass.
+struct ChainCase {
+  const char *what;
+  Inserted middleAndThird; ///< dump, and where the middle part starts
+  std::string_view thirdStart;
+  std::string_view expectedLine; ///< a line of describe() that only one pass gives
+  friend void PrintTo(const ChainCase &c, std::ostream *out) { *out << c.what; }
+};
+
+std::vector<ChainCase> chainCases() {
+  std::vector<ChainCase> cases;
+  {
+    // A second archive member begins with a unit that prints no pointer
+    // size: its pointer takes the size of the unit before the member.
+    std::string dump = kTwoUnits;
+    const std::size_t secondSize =
+        dump.find("   Pointer Size:  4", lineStarting(dump, "  Compilation Unit @ offset 0x40"));
+    dump.erase(secondSize, std::string_view("   Pointer Size:  4\n").size());
+    dump.insert(lineStarting(dump, " <1><7a>"), " <1><78>: Abbrev Number: 3 (DW_TAG_pointer_type)\n");
+    cases.push_back(
+        {"pointer size through a member's first lines",
+         insertBefore(dump, "  Compilation Unit @ offset 0x40:",
+                      "y.o:     file format elf32-littlearm\n\nContents of the .debug_info section:\n\n"),
+         "  Compilation Unit @ offset 0x40:", "78 N5Model16TypeInfo_PointerE [] "});
+  }
+  {
+    // An attribute line after a section that holds no entry still belongs
+    // to the last entry read.
+    Inserted dump = insertBefore(kTwoUnits, "Contents of the .debug_abbrev section:",
+                                 "Contents of the .debug_types section:\n\nContents of the .debug_macinfo "
+                                 "section:\n    <88>   DW_AT_name        : gamma\n");
+    cases.push_back({"current entry through a section without entries", dump,
+                     "Contents of the .debug_macinfo section:", "[gamma]"});
+  }
+  {
+    // A file table header without an offset line adds to the table opened
+    // before the section that holds no table.
+    Inserted dump =
+        insertBefore(kTwoUnits, "  Offset:                      0x30",
+                     "Contents of the .debug_frame section:\n\nContents of the .debug_str section:\n"
+                     " The File Name Table (offset 0x60):\n  Entry\tDir\tTime\tSize\tName\n"
+                     "  3\t1\t0\t0\tc.c\n\n");
+    cases.push_back(
+        {"line table through a section without tables", dump, "Contents of the .debug_str section:", "c.c"});
+  }
+  return cases;
+}
+
+class ChainOfParts : public testing::TestWithParam<ChainCase> {};
+
+TEST_P(ChainOfParts, CarriesTheStateThroughAPartThatLeavesItAlone) {
+  const ChainCase &c = GetParam();
+  const std::string &dump = c.middleAndThird.dump;
+  const std::string expected = inOnePart(dump);
+  ASSERT_NE(expected.find(c.expectedLine), std::string::npos) << expected;
+  DwarfDatabase database;
+  EXPECT_TRUE(database.parseDumpTextInParts(dump, {c.middleAndThird.at, lineStarting(dump, c.thirdStart)}));
+  EXPECT_EQ(TestDumps::describe(database), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Chains, ChainOfParts, testing::ValuesIn(chainCases()),
+                         [](const testing::TestParamInfo<ChainCase> &info) {
+                           std::string name;
+                           for (const char c : std::string(info.param.what))
+                             name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                           return name;
+                         });
+
+TEST(DumpParts, PartStartNearASearchStart) {
+  struct Case {
+    const char *what;
+    std::string_view window;
+    std::size_t expected;
+  };
+  const Case cases[] = {
+      {"a unit line first of all", "ine 3\n  [0x10]  Copy\n  Compilation Unit @ offset 0x40:\n", 21},
+      {"among entries, only a unit or section line",
+       "e\n <1><2d>: Abbrev Number: 2\n    <2e>   DW_AT_name : a\n", std::string_view::npos},
+      {"past the entries, the first whole line", "ode 61\n  [0x00000123]  Special opcode 62\n", 7},
+      {"no whole line", "  [0x00000123]  Special opc", std::string_view::npos},
+      {"nothing after the line feed", "abc\n", std::string_view::npos},
+  };
+  for (const Case &c : cases)
+    EXPECT_EQ(DumpParts::partStartNear(c.window), c.expected) << c.what;
+}
+
+TEST(DumpParts, PartCountGrowsWithTheDumpUpToItsMost) {
+  const std::pair<std::uint64_t, std::size_t> cases[] = {
+      {0, 1},
+      {DumpParts::kSmallestParted - 1, 1},
+      {DumpParts::kSmallestParted, DumpParts::kSmallestParted / DumpParts::kSmallestPart},
+      {std::uint64_t{1} << 30, DumpParts::kMostParts},
+      {std::uint64_t{5} << 40, DumpParts::kMostParts},
+  };
+  for (const auto &[bytes, parts] : cases)
+    EXPECT_EQ(DumpParts::partCount(bytes), parts) << bytes;
+}
+
+TEST(DumpParts, LargeDumpIsCutNearEachShareAtALineToStartAt) {
+  // Units of a few hundred bytes, then a section of line programs.
+  std::string unit = kTwoUnits.substr(lineStarting(kTwoUnits, "  Compilation Unit @ offset 0x40:"));
+  unit.erase(unit.find("\nContents of the .debug_abbrev"));
+  unit += '\n';
+  std::string dump = "x.elf:     file format elf32-littlearm\n\n";
+  while (dump.size() < DumpParts::kSmallestParted)
+    dump += unit;
+  dump += "Contents of the .debug_line section:\n";
+  const std::size_t programs = dump.size();
+  while (dump.size() < 2 * DumpParts::kSmallestParted)
+    dump += "  [0x00000123]  Special opcode 61: advance Address by 4 to 0x8000 and Line by 0 to 12\n";
+  const std::vector<std::size_t> starts = DumpParts::chooseParts(dump);
+  ASSERT_EQ(starts.size() + 1, DumpParts::partCount(dump.size()));
+  const std::size_t share = dump.size() / DumpParts::partCount(dump.size());
+  for (std::size_t part = 1; part <= starts.size(); ++part) {
+    const std::size_t at = starts[part - 1];
+    EXPECT_EQ(dump[at - 1], '\n') << part;
+    EXPECT_GE(at, part * share) << part;
+    EXPECT_LT(at, part * share + unit.size() + 100) << part;
+    if (at < programs) {
+      EXPECT_EQ(DumpParts::partStartIn(std::string_view(dump).substr(at - 1, 40)), 1u) << part;
+    }
+  }
+  DwarfDatabase database;
+  database.parseDumpText(dump);
+  EXPECT_TRUE(database.parsedInParts());
+  EXPECT_EQ(TestDumps::describe(database), inOnePart(dump));
 }
 
 TEST(DumpParts, SmallDumpsAreParsedInOnePart) {
-  EXPECT_EQ(DumpParts::chooseLaterPart(kTwoUnits), kTwoUnits.size());
+  EXPECT_TRUE(DumpParts::chooseParts(kTwoUnits).empty());
   DwarfDatabase database;
   database.parseDumpText(kTwoUnits);
-  EXPECT_FALSE(database.parsedInTwoParts());
+  EXPECT_FALSE(database.parsedInParts());
 }
 
 /// Every dump the build made with the ARM toolchain, each split at every
@@ -269,12 +392,40 @@ TEST_P(SplitOfRealDump, AtEveryUnitAndSectionGivesTheDatabaseOfOnePass) {
     const std::size_t at = DumpParts::partStartIn(std::string_view(dump).substr(from));
     if (at == std::string_view::npos) break;
     DwarfDatabase database;
-    EXPECT_TRUE(database.parseDumpTextInParts(dump, from + at)) << "at " << from + at;
+    EXPECT_TRUE(database.parseDumpTextInParts(dump, {from + at})) << "at " << from + at;
     EXPECT_EQ(TestDumps::describe(database), expected) << "at " << from + at;
     from += at;
     ++splits;
   }
   EXPECT_GE(splits, 5);
+}
+
+TEST_P(SplitOfRealDump, InManyPartsAtOnceGivesTheDatabaseOfOnePass) {
+  const std::string &path = GetParam();
+  REQUIRE_DUMP(path);
+  const std::string dump = TestDumps::readFile(path);
+  const std::string expected = inOnePart(dump);
+  // A part at every unit and section: each one's state is handed on
+  // through all the parts before it.
+  std::vector<std::size_t> unitsAndSections;
+  for (std::size_t from = 0;;) {
+    const std::size_t at = DumpParts::partStartIn(std::string_view(dump).substr(from));
+    if (at == std::string_view::npos) break;
+    from += at;
+    unitsAndSections.push_back(from);
+  }
+  DwarfDatabase atUnitsAndSections;
+  EXPECT_TRUE(atUnitsAndSections.parseDumpTextInParts(dump, unitsAndSections));
+  EXPECT_EQ(TestDumps::describe(atUnitsAndSections), expected);
+  // A part at every 97th line, wherever that falls: inside entries and
+  // tables, parts are read again; elsewhere they are appended.
+  std::vector<std::size_t> everyFewLines;
+  int line = 0;
+  for (std::size_t at = dump.find('\n'); at + 1 < dump.size(); at = dump.find('\n', at + 1))
+    if (++line % 97 == 0) everyFewLines.push_back(at + 1);
+  DwarfDatabase atLines;
+  atLines.parseDumpTextInParts(dump, everyFewLines);
+  EXPECT_EQ(TestDumps::describe(atLines), expected);
 }
 
 std::vector<std::string> realDumps() {
