@@ -28,7 +28,8 @@ void ObjectArena::addBlock(std::size_t atLeast) {
     size *= 2;
   if (nextBlockSize_ < kLargestBlockSize) nextBlockSize_ *= 2;
   const std::align_val_t alignment{size >= kHugePageSize ? kHugePageSize : kSmallBlockAlignment};
-  blocks_.reserve(blocks_.size() + 1); // the block is not lost if this throws
+  ObjectArena &keeper = owner_ != nullptr ? *owner_ : *this;
+  keeper.blocks_.reserve(keeper.blocks_.size() + 1); // the block is not lost if this throws
   auto *block = static_cast<std::byte *>(::operator new(size, alignment));
   // Objects fill a block from its start to its end, so all of it will be
   // written: a small block is backed in one call rather than a page fault
@@ -38,10 +39,37 @@ void ObjectArena::addBlock(std::size_t atLeast) {
     adviseHugePages(block, size);
   else
     populateNow(block, size);
-  blocks_.emplace_back(block, BlockDeleter{alignment});
+  keeper.blocks_.emplace_back(block, BlockDeleter{alignment});
   next_ = block;
   end_ = block + size;
-  reserved_ += size;
+  keeper.reserved_ += size;
+}
+
+void ObjectArena::fillFor(ObjectArena &owner) {
+  owner_ = &owner;
+  next_ = owner.next_;
+  end_ = owner.end_;
+  nextBlockSize_ = owner.nextBlockSize_;
+}
+
+void ObjectArena::handBack() {
+  if (owner_ == nullptr) return;
+  owner_->next_ = next_;
+  owner_->end_ = end_;
+  owner_->nextBlockSize_ = nextBlockSize_;
+  owner_ = nullptr;
+  next_ = end_ = nullptr;
+  nextBlockSize_ = kFirstBlockSize;
+}
+
+void ObjectArena::keep(std::unique_ptr<ObjectArena> other) noexcept {
+  if (other == nullptr) return;
+  // Appended behind the other's own chain: nothing is allocated.
+  ObjectArena *last = other.get();
+  while (last->kept_ != nullptr)
+    last = last->kept_.get();
+  last->kept_ = std::move(kept_);
+  kept_ = std::move(other);
 }
 
 void ObjectArena::releaseUnfilledRest() {
@@ -49,10 +77,13 @@ void ObjectArena::releaseUnfilledRest() {
 }
 
 void ObjectArena::adopt(ObjectArena &other) {
+  // Room first: a block half moved would be freed with the other arena.
+  blocks_.reserve(blocks_.size() + other.blocks_.size());
   for (auto &block : other.blocks_)
     blocks_.push_back(std::move(block));
   reserved_ += other.reserved_;
   other.blocks_.clear();
+  keep(std::move(other.kept_));
   other.next_ = other.end_ = nullptr;
   other.nextBlockSize_ = kFirstBlockSize;
   other.reserved_ = 0;
@@ -60,6 +91,7 @@ void ObjectArena::adopt(ObjectArena &other) {
 
 void ObjectArena::release() {
   blocks_.clear();
+  kept_.reset();
   next_ = end_ = nullptr;
   nextBlockSize_ = kFirstBlockSize;
   reserved_ = 0;

@@ -47,6 +47,22 @@ public:
   /// Takes over every block of \p other; the objects in them stay where
   /// they are. New objects still come from this arena's own current block.
   void adopt(ObjectArena &other);
+  /// Takes the largest blocks from the first one on: for a model known to
+  /// grow large, whose small first blocks would each be backed page by page.
+  void startWithLargeBlocks() { nextBlockSize_ = kLargestBlockSize; }
+
+  /// Makes the objects of this (empty) arena in \p owner's blocks, from
+  /// where \p owner stands; new blocks go to \p owner as well. handBack()
+  /// gives the place reached back to \p owner. The parts of a dump parsed
+  /// one after another on one thread so share their blocks: each part's own
+  /// unfilled rest, given back, would break up a huge page.
+  void fillFor(ObjectArena &owner);
+  /// Ends fillFor(): \p owner goes on from where this arena stopped.
+  void handBack();
+  /// Keeps \p other, with its blocks, as long as this arena: for an arena
+  /// that made objects of this arena's model. Takes no memory, so it cannot
+  /// fail.
+  void keep(std::unique_ptr<ObjectArena> other) noexcept;
   /// The bytes taken from the system so far.
   std::size_t reservedBytes() const { return reserved_; }
 
@@ -68,6 +84,10 @@ private:
   std::byte *end_ = nullptr;
   std::size_t nextBlockSize_ = kFirstBlockSize;
   std::size_t reserved_ = 0;
+  /// The arena whose blocks this one fills (fillFor()), or null.
+  ObjectArena *owner_ = nullptr;
+  /// Arenas kept with this one (keep()), each leading to the next.
+  std::unique_ptr<ObjectArena> kept_;
 };
 
 } // namespace Model

@@ -1,5 +1,6 @@
 #include "reader/DumpParts.h"
 
+#include "model/ObjectArena.h"
 #include "reader/DumpLineReader.h"
 
 #include <algorithm>
@@ -21,7 +22,7 @@ constexpr std::string_view kSectionLine = "\nContents of the ";
 constexpr std::string_view kEntryHeaderStart = "\n <";
 
 /// The stretch read at a time in the search for a part's first line.
-constexpr std::size_t kSearchChunk = std::size_t{256} << 10;
+constexpr std::size_t kSearchChunk = std::size_t{64} << 10;
 /// At most this many threads parse, the calling one included.
 constexpr unsigned kMostThreads = 8;
 
@@ -90,39 +91,52 @@ void parseLines(DumpLineReader &reader, DwarfDatabase::LineParser &parser) {
     parser.parseLine(line);
 }
 
-/// Part \p part parsed on its own by \p read; null when that failed (no
-/// memory, for one): the parser of the parts before then reads it itself and
-/// meets the failure where one pass would.
-template <class Reader> std::unique_ptr<LaterPart> parseOnItsOwn(Reader &read, std::size_t part) {
+/// Part \p part parsed on its own by \p read, its objects made in
+/// \p arena; null when that failed (no memory, for one): the parser of the
+/// parts before then reads it itself and meets the failure where one pass
+/// would.
+template <class Reader>
+std::unique_ptr<LaterPart> parseOnItsOwn(Reader &read, std::size_t part, Model::ObjectArena &arena) {
   try {
     auto later = std::make_unique<LaterPart>();
+    later->database.arena.fillFor(arena);
     later->parser.emplace(later->database, DwarfDatabase::LineParser::LaterPart{});
     later->readToEnd = read(part, *later->parser);
-    later->database.arena.releaseUnfilledRest();
+    later->database.arena.handBack();
     return later;
   } catch (...) {
     return nullptr;
   }
 }
 
-/// The threads beside the calling one, joined however the parse ends.
+/// The threads beside the calling one, each with the arena its parts fill,
+/// joined however the parse ends. The arenas then stay with the database's
+/// own, which outlives every object in them.
 class Helpers {
 public:
-  explicit Helpers(PartBoard &board) : board_(board) {}
+  Helpers(PartBoard &board, Model::ObjectArena &keeper) : board_(board), keeper_(keeper) {}
   Helpers(const Helpers &) = delete;
   Helpers &operator=(const Helpers &) = delete;
   ~Helpers() {
     board_.close();
     for (std::thread &thread : threads_)
       thread.join();
+    for (std::unique_ptr<Model::ObjectArena> &arena : arenas_)
+      keeper_.keep(std::move(arena));
   }
   /// The threads started.
   std::size_t count() const { return threads_.size(); }
-  /// Starts a thread running \p work; none when the system has none to give.
+  /// Starts a thread running \p work(arena); none when the system has none
+  /// to give.
   template <class Work> void start(Work work) {
     try {
       threads_.reserve(kMostThreads);
-      threads_.emplace_back(std::move(work));
+      arenas_.reserve(kMostThreads);
+      arenas_.push_back(std::make_unique<Model::ObjectArena>());
+      Model::ObjectArena &arena = *arenas_.back();
+      // A thread's parts together make megabytes of objects.
+      arena.startWithLargeBlocks();
+      threads_.emplace_back([work = std::move(work), &arena] { work(arena); });
     } catch (const std::system_error &) {
     } catch (const std::bad_alloc &) {
     }
@@ -130,6 +144,8 @@ public:
 
 private:
   PartBoard &board_;
+  Model::ObjectArena &keeper_;
+  std::vector<std::unique_ptr<Model::ObjectArena>> arenas_;
   std::vector<std::thread> threads_;
 };
 
@@ -152,14 +168,15 @@ Outcome parseInParts(DwarfDatabase &database, DwarfDatabase::LineParser &parser,
   if (!read) return {false, false};
   const std::size_t first = board.take(); // part 0, this thread's
   Outcome outcome;
-  Helpers helpers(board);
+  Helpers helpers(board, database.arena);
   const unsigned threads = threadsFor(parts);
   for (unsigned thread = 1; thread < threads; ++thread)
-    helpers.start([&board, &openReader, thread] {
+    helpers.start([&board, &openReader, thread](Model::ObjectArena &arena) {
       auto ownRead = openReader(thread);
       if (!ownRead) return;
       for (std::size_t part = board.take(); part != kNone; part = board.take())
-        board.finish(part, parseOnItsOwn(*ownRead, part));
+        board.finish(part, parseOnItsOwn(*ownRead, part, arena));
+      arena.releaseUnfilledRest();
     });
   // Joins the part after those joined so far: appended when the parser
   // stands where it guessed, read here otherwise.
@@ -188,7 +205,7 @@ Outcome parseInParts(DwarfDatabase &database, DwarfDatabase::LineParser &parser,
   for (std::size_t part = board.take(); part != kNone; part = board.take()) {
     while (joined < part && board.isFinished(joined))
       if (!join(board.waitFor(joined))) return {false, false};
-    board.finish(part, parseOnItsOwn(*read, part));
+    board.finish(part, parseOnItsOwn(*read, part, database.arena));
   }
   // Joining needs no new objects unless a part is read here after all: the
   // unfilled rest of the current block goes back before the model peaks.

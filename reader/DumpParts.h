@@ -44,7 +44,7 @@ struct Outcome {
 /// 2 to 5 MB take as long or longer in two).
 inline constexpr std::uint64_t kSmallestParted = std::uint64_t{8} << 20;
 /// Parts are no smaller than this...
-inline constexpr std::uint64_t kSmallestPart = std::uint64_t{2} << 20;
+inline constexpr std::uint64_t kSmallestPart = std::uint64_t{8} << 20;
 /// ...and there are no more of them than this: enough for two unequal cores
 /// to end close together, few enough that the search for the parts' first
 /// lines stays cheap.

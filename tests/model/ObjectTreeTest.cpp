@@ -150,6 +150,41 @@ TEST(ObjectTree, ArenaAllocatesOnAfterItsUnfilledRestIsReleased) {
   fill(kPieces); // the arena is destroyed with blocks in use
 }
 
+TEST(ObjectTree, PartsFillOneThreadsArenaOneAfterAnother) {
+  // The parts a thread parses fill its arena's blocks in turn: each part
+  // goes on right where the one before stopped, a part that is dropped
+  // leaves its memory to the arena, and the arena, kept by the database's
+  // own, outlives them all (the sanitizer builds report a leak, a double
+  // free or a use after free).
+  constexpr std::size_t kPiece = 4096;
+  ObjectArena keeper;
+  auto threadArena = std::make_unique<ObjectArena>();
+  threadArena->startWithLargeBlocks();
+  std::vector<unsigned char *> pieces;
+  for (const std::size_t count : {100, 1, 900, 50}) { // 900: past one block of 2 MiB
+    ObjectArena part;
+    part.fillFor(*threadArena);
+    for (std::size_t i = 0; i < count; ++i) {
+      auto *piece = static_cast<unsigned char *>(part.allocate(kPiece, 64));
+      if (i == 0 && !pieces.empty() && count < 900) {
+        EXPECT_EQ(piece, pieces.back() + kPiece) << "a part goes on where the one before stopped";
+      }
+      std::fill(piece, piece + kPiece, static_cast<unsigned char>(pieces.size() * 7 + 1));
+      pieces.push_back(piece);
+    }
+    part.handBack();
+    EXPECT_EQ(part.reservedBytes(), 0u); // the blocks are the thread arena's
+  }
+  EXPECT_GE(threadArena->reservedBytes(), pieces.size() * kPiece);
+  keeper.keep(std::move(threadArena));
+  keeper.keep(std::make_unique<ObjectArena>()); // a thread that made nothing
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    const auto expected = static_cast<unsigned char>(i * 7 + 1);
+    ASSERT_EQ(pieces[i][0], expected) << i;
+    ASSERT_EQ(pieces[i][kPiece - 1], expected) << i;
+  }
+}
+
 TEST(ObjectTree, ChildrenComeInTheOrderAddedWhileParentsInterleave) {
   // Children are added to two parents in turn; each parent lists its own in
   // order, both ends and the sibling links agree, and every object is
