@@ -59,8 +59,13 @@ template <class Apply> void forEachKindList(Apply apply) {
   apply(&DwarfDatabase::aggregateTypes);
 }
 
-/// Empties \p list and gives its memory back.
-template <class List> void release(List &list) { List().swap(list); }
+/// Empties \p list and gives its memory back, to the system as well: a
+/// later part's lists come from the heap of the thread that parsed it,
+/// which would keep their pages.
+template <class List> void release(List &list) {
+  Model::releasePages(list.data(), list.capacity() * sizeof(*list.data()));
+  List().swap(list);
+}
 
 /// Appends \p later to \p list and empties it. The append happens at the
 /// largest size of the model: a list that has to grow gives its old pages

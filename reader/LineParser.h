@@ -20,9 +20,9 @@ class DwarfDatabase::LineParser {
 public:
   explicit LineParser(DwarfDatabase &database);
 
-  /// Marks a parser for a later part of a dump, one that starts at a
-  /// compilation-unit or section line while an earlier part is parsed
-  /// elsewhere.
+  /// Marks a parser for a later part of a dump, one that starts (mostly at
+  /// a compilation-unit or section line) while the parts before it are
+  /// parsed elsewhere.
   struct LaterPart {};
   /// A parser that takes the state a parse has at such a line in every dump
   /// seen: the file-format line read, no current entry, no line table open,

@@ -115,6 +115,9 @@ std::size_t OffsetIndex::size() const {
 }
 
 void OffsetIndex::clear() {
+  // The heap may keep what is freed here; the system gets the pages back.
+  Model::releasePages(offsets_.data(), offsets_.capacity() * sizeof(Model::EntryOffset));
+  Model::releasePages(objects_.data(), objects_.capacity() * sizeof(Model::BasicObject *));
   rangeStarts_.clear();
   rangeStarts_.shrink_to_fit();
   offsets_.clear();

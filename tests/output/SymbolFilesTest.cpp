@@ -340,7 +340,7 @@ INSTANTIATE_TEST_SUITE_P(RealDumps, WithoutLinkIndexes,
 
 namespace {
 
-/// A large dump is parsed in two parts at once; wherever they meet, the
+/// A large dump is parsed in parts; wherever two of them meet, the
 /// files must hold the bytes of a single pass.
 class TwoPartParse : public testing::TestWithParam<const char *> {};
 

@@ -83,7 +83,7 @@ TEST(DumpLineReader, ALineOf16MiBGrowsTheBuffer) {
 namespace {
 
 TEST(DumpLineReader, ALimitEndsThePartWhereTheNextOneStarts) {
-  // The earlier part of a two-part parse reads up to the later part's start
+  // A part of a parse in parts reads up to the next part's start
   // and no further; a reader on the same file then goes on from there, and
   // one moved to that offset reads the same lines.
   const std::string content = "first\r\nsecond\nthird\r\nfourth";

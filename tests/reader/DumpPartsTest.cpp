@@ -1,4 +1,4 @@
-// The two-part parse: where a later part may start, when it is used and when
+// The parse in parts: where a later part may start, when it is used and when
 // the earlier parser reads on instead, and that either way the database is
 // the one a single pass builds.
 #include "reader/DumpParts.h"
