@@ -91,18 +91,14 @@ void parseLines(DumpLineReader &reader, DwarfDatabase::LineParser &parser) {
     parser.parseLine(line);
 }
 
-/// Part \p part (\p bytes long) parsed on its own by \p read, its
-/// objects made in \p arena; null when that failed (no memory, for one): the parser of the
+/// Part \p part parsed on its own by \p read, its objects made in
+/// \p arena; null when that failed (no memory, for one): the parser of the
 /// parts before then reads it itself and meets the failure where one pass
 /// would.
 template <class Reader>
-std::unique_ptr<LaterPart> parseOnItsOwn(Reader &read, std::size_t part, std::uint64_t bytes,
-                                         Model::ObjectArena &arena) {
+std::unique_ptr<LaterPart> parseOnItsOwn(Reader &read, std::size_t part, Model::ObjectArena &arena) {
   try {
     auto later = std::make_unique<LaterPart>();
-    // The index at its full size from the start: each step of growth would
-    // leave a copy in the thread's heap.
-    later->database.reserveForDump(bytes);
     later->database.arena.fillFor(arena);
     later->parser.emplace(later->database, DwarfDatabase::LineParser::LaterPart{});
     later->readToEnd = read(part, *later->parser);
@@ -160,15 +156,13 @@ unsigned threadsFor(std::size_t parts) {
   return static_cast<unsigned>(std::min<std::size_t>({cores, kMostThreads, parts}));
 }
 
-/// The parse in parts of \p partBytes bytes each. \p openReader(thread)
-/// gives the reading of one
-/// thread (0 is the calling one): a callable that parses the lines of a
+/// The parse in \p parts parts. \p openReader(thread) gives the reading of
+/// one thread (0 is the calling one): a callable that parses the lines of a
 /// part into a parser and says whether they could be read to their end; an
 /// empty optional when that thread cannot read the dump.
 template <class OpenReader>
-Outcome parseInParts(DwarfDatabase &database, DwarfDatabase::LineParser &parser,
-                     const std::vector<std::uint64_t> &partBytes, OpenReader openReader) {
-  const std::size_t parts = partBytes.size();
+Outcome parseInParts(DwarfDatabase &database, DwarfDatabase::LineParser &parser, std::size_t parts,
+                     OpenReader openReader) {
   PartBoard board(parts);
   auto read = openReader(0u);
   if (!read) return {false, false};
@@ -177,11 +171,11 @@ Outcome parseInParts(DwarfDatabase &database, DwarfDatabase::LineParser &parser,
   Helpers helpers(board, database.arena);
   const unsigned threads = threadsFor(parts);
   for (unsigned thread = 1; thread < threads; ++thread)
-    helpers.start([&board, &openReader, &partBytes, thread](Model::ObjectArena &arena) {
+    helpers.start([&board, &openReader, thread](Model::ObjectArena &arena) {
       auto ownRead = openReader(thread);
       if (!ownRead) return;
       for (std::size_t part = board.take(); part != kNone; part = board.take())
-        board.finish(part, parseOnItsOwn(*ownRead, part, partBytes[part], arena));
+        board.finish(part, parseOnItsOwn(*ownRead, part, arena));
       arena.releaseUnfilledRest();
     });
   // Joins the part after those joined so far: appended when the parser
@@ -211,7 +205,7 @@ Outcome parseInParts(DwarfDatabase &database, DwarfDatabase::LineParser &parser,
   for (std::size_t part = board.take(); part != kNone; part = board.take()) {
     while (joined < part && board.isFinished(joined))
       if (!join(board.waitFor(joined))) return {false, false};
-    board.finish(part, parseOnItsOwn(*read, part, partBytes[part], database.arena));
+    board.finish(part, parseOnItsOwn(*read, part, database.arena));
   }
   // Joining needs no new objects unless a part is read here after all: the
   // unfilled rest of the current block goes back before the model peaks.
@@ -248,12 +242,12 @@ std::optional<std::uint64_t> findPartStart(std::FILE *file, std::uint64_t from, 
   return std::nullopt;
 }
 
-/// The starts of the parts of a dump of \p dumpBytes: 0, then for each
-/// further part the line found from its share of the dump on by \p find
-/// (from, to), where one is found and lies past the one before.
-template <class Find> std::vector<std::uint64_t> partStarts(std::uint64_t dumpBytes, Find find) {
+/// The starts of at most \p parts parts of a dump of \p dumpBytes: 0, then
+/// for each further part the line found from its share of the dump on by
+/// \p find(from, to), where one is found and lies past the one before.
+template <class Find>
+std::vector<std::uint64_t> partStarts(std::uint64_t dumpBytes, std::size_t parts, Find find) {
   std::vector<std::uint64_t> starts{0};
-  const std::size_t parts = partCount(dumpBytes);
   const std::uint64_t share = dumpBytes / parts;
   for (std::size_t part = 1; part < parts; ++part) {
     const std::uint64_t from = share * part;
@@ -263,19 +257,11 @@ template <class Find> std::vector<std::uint64_t> partStarts(std::uint64_t dumpBy
   return starts;
 }
 
-/// The sizes of the parts that start at \p starts in a dump of \p dumpBytes.
-std::vector<std::uint64_t> partSizes(const std::vector<std::uint64_t> &starts, std::uint64_t dumpBytes) {
-  std::vector<std::uint64_t> sizes;
-  for (std::size_t part = 0; part < starts.size(); ++part)
-    sizes.push_back((part + 1 < starts.size() ? starts[part + 1] : dumpBytes) - starts[part]);
-  return sizes;
-}
-
 } // namespace
 
 std::size_t partCount(std::uint64_t dumpBytes) {
   if (dumpBytes < kSmallestParted) return 1;
-  return static_cast<std::size_t>(std::min<std::uint64_t>(dumpBytes / kSmallestPart, kMostParts));
+  return static_cast<std::size_t>(std::clamp<std::uint64_t>(dumpBytes / kBytesPerPart, 2, kMostParts));
 }
 
 std::size_t partStartIn(std::string_view window) {
@@ -306,8 +292,8 @@ Outcome parseFile(DwarfDatabase &database, DwarfDatabase::LineParser &parser, st
   OwnedFile secondFile(std::fopen(fileName.c_str(), "rb"));
   if (secondFile == nullptr || !seekDumpFile(file, 0)) return {parseOnePart(), false};
   std::setvbuf(secondFile.get(), nullptr, _IONBF, 0);
-  const std::vector<std::uint64_t> starts =
-      partStarts(dumpBytes, [file = secondFile.get()](std::uint64_t from, std::uint64_t to) {
+  const std::vector<std::uint64_t> starts = partStarts(
+      dumpBytes, partCount(dumpBytes), [file = secondFile.get()](std::uint64_t from, std::uint64_t to) {
         return findPartStart(file, from, to);
       });
   if (starts.size() < 2) return {parseOnePart(), false};
@@ -325,16 +311,15 @@ Outcome parseFile(DwarfDatabase &database, DwarfDatabase::LineParser &parser, st
   using Reader = decltype(readerOn(file));
   // Files opened for threads past the second; closed after the parse.
   std::vector<OwnedFile> moreFiles(threadsFor(starts.size()));
-  return parseInParts(database, parser, partSizes(starts, dumpBytes),
-                      [&](unsigned thread) -> std::optional<Reader> {
-                        if (thread == 0) return readerOn(file);
-                        if (thread == 1) return readerOn(secondFile.get());
-                        OwnedFile &own = moreFiles[thread];
-                        own.reset(std::fopen(fileName.c_str(), "rb"));
-                        if (own == nullptr) return std::nullopt;
-                        std::setvbuf(own.get(), nullptr, _IONBF, 0);
-                        return readerOn(own.get());
-                      });
+  return parseInParts(database, parser, starts.size(), [&](unsigned thread) -> std::optional<Reader> {
+    if (thread == 0) return readerOn(file);
+    if (thread == 1) return readerOn(secondFile.get());
+    OwnedFile &own = moreFiles[thread];
+    own.reset(std::fopen(fileName.c_str(), "rb"));
+    if (own == nullptr) return std::nullopt;
+    std::setvbuf(own.get(), nullptr, _IONBF, 0);
+    return readerOn(own.get());
+  });
 }
 
 Outcome parseText(DwarfDatabase &database, DwarfDatabase::LineParser &parser, std::string_view text,
@@ -352,15 +337,17 @@ Outcome parseText(DwarfDatabase &database, DwarfDatabase::LineParser &parser, st
     read(0, parser);
     return {};
   }
-  const std::vector<std::uint64_t> partBytes =
-      partSizes(std::vector<std::uint64_t>(starts.begin(), starts.end()), text.size());
-  return parseInParts(database, parser, partBytes,
+  return parseInParts(database, parser, starts.size(),
                       [&read](unsigned) { return std::optional<decltype(read)>(read); });
 }
 
 std::vector<std::size_t> chooseParts(std::string_view text) {
-  const std::vector<std::uint64_t> starts =
-      partStarts(text.size(), [text](std::uint64_t from, std::uint64_t to) -> std::optional<std::uint64_t> {
+  return chooseParts(text, partCount(text.size()));
+}
+
+std::vector<std::size_t> chooseParts(std::string_view text, std::size_t parts) {
+  const std::vector<std::uint64_t> starts = partStarts(
+      text.size(), parts, [text](std::uint64_t from, std::uint64_t to) -> std::optional<std::uint64_t> {
         const std::string_view rest = text.substr(static_cast<std::size_t>(from));
         std::size_t at = partStartNear(rest.substr(0, kSearchChunk));
         if (at == kNone) at = partStartIn(rest.substr(0, static_cast<std::size_t>(to - from)));

@@ -59,9 +59,9 @@ template <class Apply> void forEachKindList(Apply apply) {
   apply(&DwarfDatabase::aggregateTypes);
 }
 
-/// Empties \p list and gives its memory back, to the system as well: a
-/// later part's lists come from the heap of the thread that parsed it,
-/// which would keep their pages.
+/// Empties \p list and gives its memory back, to the system as well: the
+/// heap may keep what is freed, and the lists are freed to make room for
+/// the symbol files.
 template <class List> void release(List &list) {
   Model::releasePages(list.data(), list.capacity() * sizeof(*list.data()));
   List().swap(list);
@@ -187,11 +187,41 @@ void DwarfDatabase::fileEntry(Model::BasicObject *object) {
   forEachListOf(object, [](auto &list, auto *typed) { list.push_back(typed); });
 }
 
+namespace {
+
+/// Calls \p visit on every object below \p top, each before its children:
+/// the order in which a parse built them. No recursion: a dump may nest
+/// entries 100 000 levels deep.
+template <class Visit> void visitBelow(const Model::BasicObject &top, Visit visit) {
+  Model::BasicObject *object = top.children.front();
+  while (object != nullptr) {
+    visit(object);
+    if (!object->children.empty()) {
+      object = object->children.front();
+      continue;
+    }
+    while (object->parent != &top && object->nextSibling() == nullptr)
+      object = object->parent;
+    object = object->nextSibling();
+  }
+}
+
+} // namespace
+
 void DwarfDatabase::appendLaterPart(DwarfDatabase &later) {
-  if (later.root != nullptr) root->adoptChildrenOf(*later.root);
-  objectsByOffset.append(later.objectsByOffset);
-  later.objectsByOffset.clear();
-  forEachKindList([this, &later](auto list) { appendReleasing(this->*list, later.*list); });
+  if (later.root != nullptr) {
+    // The objects are filed here, in the order they were built. A list that
+    // has to grow gives its old pages back as it moves, so that an old and a
+    // new copy of it never stand whole side by side.
+    visitBelow(*later.root, [this](Model::BasicObject *object) {
+      objectsByOffset.insert(object->offset, object);
+      forEachListOf(object, [](auto &list, auto *typed) {
+        if (list.size() == list.capacity()) Model::reserveReleasing(list, 2 * list.size() + 1);
+        list.push_back(typed);
+      });
+    });
+    root->adoptChildrenOf(*later.root);
+  }
   appendReleasing(locatedObjects, later.locatedObjects);
   for (auto &table : later.ownedStatementLists) {
     table->usePool(&textPool);

@@ -117,12 +117,12 @@ public:
   void fileEntry(Model::BasicObject *object);
 
   /// Appends the database of a later part of the same dump, parsed on its
-  /// own, as if its lines had followed this database's own: its compilation
-  /// units after this root's children, its index entries, per-kind lists,
-  /// located objects and line tables after these (an offset already indexed
-  /// here keeps its object, a line-table offset its table). Its objects and
-  /// texts move into this database's arena and pool; \p later is left
-  /// empty. Before the link pass only.
+  /// own without filing its entries, as if its lines had followed this
+  /// database's own: its compilation units after this root's children, its
+  /// objects filed here in the order they were built, its located objects
+  /// and line tables after these (a line-table offset already here keeps
+  /// its table). Its objects and texts move into this database's arena and
+  /// pool; \p later is left empty. Before the link pass only.
   void appendLaterPart(DwarfDatabase &later);
 
   /// Frees what only the link pass reads: the offset index and the per-kind

@@ -50,7 +50,8 @@ EntryKind entryKindForTag(std::string_view tag) {
   return EntryKind::Plain;
 }
 
-EntryBuilder::EntryBuilder(DwarfDatabase &database) : database_(database) {
+EntryBuilder::EntryBuilder(DwarfDatabase &database, bool fileEntries)
+    : database_(database), fileEntries_(fileEntries) {
   database_.root = std::make_unique<Model::BasicObject>(0, nullptr);
   levels_.push_back(database_.root.get());
 }
@@ -67,7 +68,7 @@ CurrentEntry EntryBuilder::build(std::int32_t level, Model::EntryOffset offset, 
     levels_.push_back(object);
   else
     levels_[key] = object;
-  database_.fileEntry(object);
+  if (fileEntries_) database_.fileEntry(object);
   depthLimit_ = key;
   return {object, kind};
 }

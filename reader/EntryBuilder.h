@@ -50,8 +50,10 @@ struct CurrentEntry {
 /// created one, so a skipped entry takes its whole subtree with it.
 class EntryBuilder {
 public:
-  /// Creates the database's root.
-  explicit EntryBuilder(DwarfDatabase &database);
+  /// Creates the database's root. Without \p fileEntries the objects are
+  /// only built: a later part of a parse in parts leaves their filing to the
+  /// database it is appended to.
+  explicit EntryBuilder(DwarfDatabase &database, bool fileEntries = true);
 
   /// Builds the object for one entry header; a skipped entry gives an empty
   /// CurrentEntry. \p pointerSize is the parse's current pointer size.
@@ -68,6 +70,7 @@ private:
                              std::int32_t pointerSize);
 
   DwarfDatabase &database_;
+  bool fileEntries_;
   /// levels_[k]: the object most recently created at nesting level k - 1;
   /// levels_[0] is the root. Keys only ever grow by one, so a vector serves.
   std::vector<Model::BasicObject *> levels_;

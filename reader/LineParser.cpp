@@ -12,7 +12,7 @@ DwarfDatabase::LineParser::LineParser(DwarfDatabase &database)
     : database_(database), entries_(database), tables_(database) {}
 
 DwarfDatabase::LineParser::LineParser(DwarfDatabase &database, LaterPart)
-    : database_(database), entries_(database), tables_(database) {
+    : database_(database), entries_(database, false), tables_(database) {
   formatNameSeen_ = true;
   laterPart_ = true;
   entrySeen_ = false;

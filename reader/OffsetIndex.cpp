@@ -14,27 +14,6 @@ void OffsetIndex::insert(Model::EntryOffset offset, Model::BasicObject *object) 
   objects_.push_back(object);
 }
 
-void OffsetIndex::append(const OffsetIndex &later) {
-  if (later.offsets_.empty()) return;
-  std::size_t from = 0;
-  if (sorted_ && !offsets_.empty() && later.offsets_.front() <= offsets_.back()) {
-    // As in insert(): a repeat of the last key keeps the first object.
-    if (later.offsets_.front() == offsets_.back())
-      from = 1;
-    else
-      sorted_ = false;
-  }
-  if (!later.sorted_) sorted_ = false;
-  const std::size_t size = offsets_.size() + later.offsets_.size() - from;
-  if (size > offsets_.capacity()) {
-    Model::reserveReleasing(offsets_, std::max(size, 2 * offsets_.capacity()));
-    Model::reserveReleasing(objects_, std::max(size, 2 * objects_.capacity()));
-  }
-  const auto skipped = static_cast<std::ptrdiff_t>(from);
-  offsets_.insert(offsets_.end(), later.offsets_.begin() + skipped, later.offsets_.end());
-  objects_.insert(objects_.end(), later.objects_.begin() + skipped, later.objects_.end());
-}
-
 namespace {
 
 /// About this many keys share a range of the start table: a lookup then

@@ -25,9 +25,6 @@ public:
   void insert(Model::EntryOffset offset, Model::BasicObject *object);
   /// The object under \p offset, or nullptr.
   Model::BasicObject *find(Model::EntryOffset offset) const;
-  /// Enters the keys of \p later after this index's, as if each had been
-  /// inserted in turn.
-  void append(const OffsetIndex &later);
   std::size_t size() const;
   bool empty() const { return size() == 0; }
   void clear();

@@ -75,42 +75,6 @@ TEST(OffsetIndex, GrowsPastItsReservationAndSettlesKeysEnteredOutOfOrder) {
   EXPECT_EQ(index.size(), firsts.size());
 }
 
-TEST(OffsetIndex, AppendedIndexFindsWhatInsertingEachKeyFinds) {
-  // The index of a later part of a dump is appended to the one before; the
-  // first object of a key must stay, whether the keys go on in order or not.
-  struct Case {
-    const char *what;
-    std::vector<Model::EntryOffset> earlier, later;
-  };
-  const Case cases[] = {
-      {"keys go on in order", {1, 2, 3}, {4, 5}},
-      {"the later part repeats the last key", {1, 2, 3}, {3, 4}},
-      {"the later part starts below", {10, 20}, {5, 15, 20}},
-      {"the later part is out of order itself", {1, 2}, {7, 3, 9, 3}},
-      {"the later part repeats an earlier key", {1, 2, 3}, {2, 4}},
-      {"nothing before", {}, {3, 1}},
-      {"nothing after", {1}, {}},
-  };
-  for (const Case &c : cases) {
-    Objects o;
-    OffsetIndex inserted, earlier, later;
-    for (const Model::EntryOffset key : c.earlier) {
-      Model::BasicObject *object = o.make(key);
-      inserted.insert(key, object);
-      earlier.insert(key, object);
-    }
-    for (const Model::EntryOffset key : c.later) {
-      Model::BasicObject *object = o.make(key);
-      inserted.insert(key, object);
-      later.insert(key, object);
-    }
-    earlier.append(later);
-    for (Model::EntryOffset key = 0; key <= 21; ++key)
-      EXPECT_EQ(earlier.find(key), inserted.find(key)) << c.what << ", key " << key;
-    EXPECT_EQ(earlier.size(), inserted.size()) << c.what;
-  }
-}
-
 TEST(OffsetIndex, FindsKeysAtTheEdgesOfItsRangesAndNothingBetween) {
   // A dense run of keys, then sparse ones up to the largest 32-bit key: the
   // start table's ranges then hold many keys, one key or none.
