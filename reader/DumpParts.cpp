@@ -150,26 +150,25 @@ private:
 };
 
 /// The number of threads to parse \p parts parts with, the calling one
-/// included.
-unsigned threadsFor(std::size_t parts) {
-  const unsigned cores = std::max(2u, std::thread::hardware_concurrency());
-  return static_cast<unsigned>(std::min<std::size_t>({cores, kMostThreads, parts}));
+/// included: \p wanted, or one per core for 0.
+unsigned threadsFor(std::size_t parts, unsigned wanted) {
+  if (wanted == 0) wanted = std::max(2u, std::thread::hardware_concurrency());
+  return static_cast<unsigned>(std::min<std::size_t>({wanted, kMostThreads, parts}));
 }
 
-/// The parse in \p parts parts. \p openReader(thread) gives the reading of
-/// one thread (0 is the calling one): a callable that parses the lines of a
+/// The parse in \p parts parts on \p threads threads. \p openReader(thread)
+/// gives the reading of one thread (0 is the calling one): a callable that parses the lines of a
 /// part into a parser and says whether they could be read to their end; an
 /// empty optional when that thread cannot read the dump.
 template <class OpenReader>
 Outcome parseInParts(DwarfDatabase &database, DwarfDatabase::LineParser &parser, std::size_t parts,
-                     OpenReader openReader) {
+                     unsigned threads, OpenReader openReader) {
   PartBoard board(parts);
   auto read = openReader(0u);
   if (!read) return {false, false};
   const std::size_t first = board.take(); // part 0, this thread's
   Outcome outcome;
   Helpers helpers(board, database.arena);
-  const unsigned threads = threadsFor(parts);
   for (unsigned thread = 1; thread < threads; ++thread)
     helpers.start([&board, &openReader, thread](Model::ObjectArena &arena) {
       auto ownRead = openReader(thread);
@@ -310,20 +309,22 @@ Outcome parseFile(DwarfDatabase &database, DwarfDatabase::LineParser &parser, st
   };
   using Reader = decltype(readerOn(file));
   // Files opened for threads past the second; closed after the parse.
-  std::vector<OwnedFile> moreFiles(threadsFor(starts.size()));
-  return parseInParts(database, parser, starts.size(), [&](unsigned thread) -> std::optional<Reader> {
-    if (thread == 0) return readerOn(file);
-    if (thread == 1) return readerOn(secondFile.get());
-    OwnedFile &own = moreFiles[thread];
-    own.reset(std::fopen(fileName.c_str(), "rb"));
-    if (own == nullptr) return std::nullopt;
-    std::setvbuf(own.get(), nullptr, _IONBF, 0);
-    return readerOn(own.get());
-  });
+  const unsigned threads = threadsFor(starts.size(), 0);
+  std::vector<OwnedFile> moreFiles(threads);
+  return parseInParts(database, parser, starts.size(), threads,
+                      [&](unsigned thread) -> std::optional<Reader> {
+                        if (thread == 0) return readerOn(file);
+                        if (thread == 1) return readerOn(secondFile.get());
+                        OwnedFile &own = moreFiles[thread];
+                        own.reset(std::fopen(fileName.c_str(), "rb"));
+                        if (own == nullptr) return std::nullopt;
+                        std::setvbuf(own.get(), nullptr, _IONBF, 0);
+                        return readerOn(own.get());
+                      });
 }
 
 Outcome parseText(DwarfDatabase &database, DwarfDatabase::LineParser &parser, std::string_view text,
-                  const std::vector<std::size_t> &laterParts) {
+                  const std::vector<std::size_t> &laterParts, unsigned threads) {
   std::vector<std::size_t> starts{0};
   for (const std::size_t at : laterParts)
     if (at > starts.back() && at < text.size() && text[at - 1] == '\n') starts.push_back(at);
@@ -337,7 +338,7 @@ Outcome parseText(DwarfDatabase &database, DwarfDatabase::LineParser &parser, st
     read(0, parser);
     return {};
   }
-  return parseInParts(database, parser, starts.size(),
+  return parseInParts(database, parser, starts.size(), threadsFor(starts.size(), threads),
                       [&read](unsigned) { return std::optional<decltype(read)>(read); });
 }
 

@@ -75,9 +75,9 @@ Outcome parseFile(DwarfDatabase &database, DwarfDatabase::LineParser &parser, st
 
 /// Parses the dump \p text with \p parser: one part from the start, and one
 /// more from each of \p laterParts (line starts in ascending order; any
-/// other is passed over).
+/// other is passed over); on \p threads threads, or one per core for 0.
 Outcome parseText(DwarfDatabase &database, DwarfDatabase::LineParser &parser, std::string_view text,
-                  const std::vector<std::size_t> &laterParts);
+                  const std::vector<std::size_t> &laterParts, unsigned threads = 0);
 
 /// Where a dump held in memory is cut when nobody says, as a file would be:
 /// the starts of the parts after the first; none for a small dump.

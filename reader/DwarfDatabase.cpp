@@ -117,7 +117,7 @@ void DwarfDatabase::parseDumpText(std::string_view dumpText) {
 }
 
 bool DwarfDatabase::parseDumpTextInParts(std::string_view dumpText,
-                                         const std::vector<std::size_t> &laterParts) {
+                                         const std::vector<std::size_t> &laterParts, unsigned threads) {
   // A second parse starts from an empty database, so that no list keeps
   // pointers into the tree it replaces.
   if (root != nullptr) {
@@ -131,7 +131,7 @@ bool DwarfDatabase::parseDumpTextInParts(std::string_view dumpText,
   }
   dumpOpened_ = true;
   build(*this, [&](LineParser &parser) {
-    inParts_ = DumpParts::parseText(*this, parser, dumpText, laterParts).inParts;
+    inParts_ = DumpParts::parseText(*this, parser, dumpText, laterParts, threads).inParts;
   });
   return inParts_;
 }

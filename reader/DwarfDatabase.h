@@ -36,9 +36,10 @@ public:
   void parseDumpText(std::string_view dumpText);
   /// The same with a part of the parse starting at each of \p laterParts
   /// (line starts in ascending order); none parses the text in one part.
-  /// The result is the same wherever the parts meet. Returns
-  /// parsedInParts().
-  bool parseDumpTextInParts(std::string_view dumpText, const std::vector<std::size_t> &laterParts);
+  /// The parts are taken by \p threads threads (0: one per core). The
+  /// result is the same wherever the parts meet. Returns parsedInParts().
+  bool parseDumpTextInParts(std::string_view dumpText, const std::vector<std::size_t> &laterParts,
+                            unsigned threads = 0);
 
   /// The process-wide byte-order flag, set by a file-format line whose format
   /// name ends in "little" and never cleared.

@@ -420,6 +420,11 @@ TEST_P(SplitOfRealDump, InManyPartsAtOnceGivesTheDatabaseOfOnePass) {
   DwarfDatabase atUnitsAndSections;
   EXPECT_TRUE(atUnitsAndSections.parseDumpTextInParts(dump, unitsAndSections));
   EXPECT_EQ(TestDumps::describe(atUnitsAndSections), expected);
+  // As a machine with more cores takes them: five threads at once, each
+  // with an arena of its own.
+  DwarfDatabase onFiveThreads;
+  EXPECT_TRUE(onFiveThreads.parseDumpTextInParts(dump, unitsAndSections, 5));
+  EXPECT_EQ(TestDumps::describe(onFiveThreads), expected);
   // A part at every 97th line, wherever that falls: inside entries and
   // tables, parts are read again; elsewhere they are appended.
   std::vector<std::size_t> everyFewLines;
