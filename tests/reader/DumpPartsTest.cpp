@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -107,6 +108,14 @@ Raw dump of debug contents of section .debug_line:
  No Line Number Statements.
 )";
 
+/// \p what as a test name: letters and digits, '_' for anything else.
+std::string testName(std::string_view what) {
+  std::string name;
+  for (const char c : what)
+    name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+  return name;
+}
+
 /// The start of the line that begins with \p lineStart in \p dump.
 std::size_t lineStarting(const std::string &dump, std::string_view lineStart) {
   std::string needle(1, '\n');
@@ -159,12 +168,7 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"attribute of the last entry", "    <55>   DW_AT_name", false},
         SplitCase{"inside a file table", "  2\t1\t0\t0\ta.h", false},
         SplitCase{"table header of an open table", " The Directory Table (offset 0x4b):", false}),
-    [](const testing::TestParamInfo<SplitCase> &info) {
-      std::string name;
-      for (const char c : std::string(info.param.what))
-        name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-      return name;
-    });
+    [](const testing::TestParamInfo<SplitCase> &info) { return testName(info.param.what); });
 
 TEST(DumpParts, UnitWithoutPointerSizeTakesTheEarlierOne) {
   // The later unit prints no pointer size: one pass gives its pointer the
@@ -305,10 +309,7 @@ TEST_P(ChainOfParts, CarriesTheStateThroughAPartThatLeavesItAlone) {
 
 INSTANTIATE_TEST_SUITE_P(Chains, ChainOfParts, testing::ValuesIn(chainCases()),
                          [](const testing::TestParamInfo<ChainCase> &info) {
-                           std::string name;
-                           for (const char c : std::string(info.param.what))
-                             name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-                           return name;
+                           return testName(info.param.what);
                          });
 
 TEST(DumpParts, PartStartNearASearchStart) {
@@ -449,10 +450,7 @@ std::vector<std::string> realDumps() {
 
 INSTANTIATE_TEST_SUITE_P(Dumps, SplitOfRealDump, testing::ValuesIn(realDumps()),
                          [](const testing::TestParamInfo<std::string> &info) {
-                           std::string name = info.param.substr(info.param.rfind('/') + 1);
-                           for (char &c : name)
-                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                           return name;
+                           return testName(info.param.substr(info.param.rfind('/') + 1));
                          });
 
 } // namespace
