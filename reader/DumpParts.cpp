@@ -278,21 +278,22 @@ std::size_t partStartNear(std::string_view window) {
 }
 
 Outcome parseFile(DwarfDatabase &database, DwarfDatabase::LineParser &parser, std::FILE *file,
-                  const std::string &fileName, std::uint64_t dumpBytes) {
+                  const std::string &fileName, std::uint64_t dumpBytes, std::size_t parts, unsigned threads) {
   const auto parseOnePart = [&parser, file] {
     DumpLineReader reader(file);
     parseLines(reader, parser);
     return std::ferror(file) == 0;
   };
-  if (partCount(dumpBytes) < 2) return {parseOnePart(), false};
+  if (parts == 0) parts = partCount(dumpBytes);
+  if (parts < 2) return {parseOnePart(), false};
   // The second thread reads through a file of its own, opened here so that
   // a file that cannot be opened twice (or cannot seek) is simply read in
   // one part.
   OwnedFile secondFile(std::fopen(fileName.c_str(), "rb"));
   if (secondFile == nullptr || !seekDumpFile(file, 0)) return {parseOnePart(), false};
   std::setvbuf(secondFile.get(), nullptr, _IONBF, 0);
-  const std::vector<std::uint64_t> starts = partStarts(
-      dumpBytes, partCount(dumpBytes), [file = secondFile.get()](std::uint64_t from, std::uint64_t to) {
+  const std::vector<std::uint64_t> starts =
+      partStarts(dumpBytes, parts, [file = secondFile.get()](std::uint64_t from, std::uint64_t to) {
         return findPartStart(file, from, to);
       });
   if (starts.size() < 2) return {parseOnePart(), false};
@@ -309,7 +310,7 @@ Outcome parseFile(DwarfDatabase &database, DwarfDatabase::LineParser &parser, st
   };
   using Reader = decltype(readerOn(file));
   // Files opened for threads past the second; closed after the parse.
-  const unsigned threads = threadsFor(starts.size(), 0);
+  threads = threadsFor(starts.size(), threads);
   std::vector<OwnedFile> moreFiles(threads);
   return parseInParts(database, parser, starts.size(), threads,
                       [&](unsigned thread) -> std::optional<Reader> {

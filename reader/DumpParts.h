@@ -69,9 +69,12 @@ std::size_t partStartNear(std::string_view window);
 
 /// Parses the whole dump \p file (\p dumpBytes long, read from its start)
 /// with \p parser, in parts when it is large enough; \p fileName opens it
-/// again for the other threads.
+/// again for each thread past the first. \p parts, when not 0, sets the
+/// number of parts whatever the dump's size; \p threads, when not 0, the
+/// number of threads (else one per core).
 Outcome parseFile(DwarfDatabase &database, DwarfDatabase::LineParser &parser, std::FILE *file,
-                  const std::string &fileName, std::uint64_t dumpBytes);
+                  const std::string &fileName, std::uint64_t dumpBytes, std::size_t parts = 0,
+                  unsigned threads = 0);
 
 /// Parses the dump \p text with \p parser: one part from the start, and one
 /// more from each of \p laterParts (line starts in ascending order; any

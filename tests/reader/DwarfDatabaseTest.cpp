@@ -3,6 +3,7 @@
 #include "TestDumps.h"
 #include "model/Model.h"
 #include "model/ModelCast.h"
+#include "reader/DumpParts.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -127,6 +128,39 @@ TEST(DwarfDatabase, LargeFileParsesLikeText) {
   const std::string expected = TestDumps::describe(fromText);
   EXPECT_EQ(TestDumps::describe(fromFile), expected);
   EXPECT_GT(fromFile.locatedObjects.size(), 100u);
+}
+
+TEST(DwarfDatabase, FileInPartsOnMoreThreadsThanTwoParsesLikeText) {
+  // Each thread past the second opens the dump once more and reads the
+  // parts it takes through that file. Eight parts on one, two and five
+  // threads, as machines with more cores run it.
+  const std::string path = TestDumps::demoDump("dwarf4-O0");
+  REQUIRE_DUMP(path);
+  const std::string dump = TestDumps::readFile(path);
+  TempFile file(dump);
+  const auto parsed = [](DwarfDatabase &database, auto parse) {
+    DwarfDatabase::LineParser parser(database);
+    const DumpParts::Outcome outcome = parse(parser);
+    EXPECT_TRUE(outcome.readToEnd);
+    return outcome.inParts;
+  };
+  DwarfDatabase fromText;
+  EXPECT_FALSE(parsed(fromText, [&](DwarfDatabase::LineParser &parser) {
+    return DumpParts::parseText(fromText, parser, dump, {});
+  }));
+  const std::string expected = TestDumps::describe(fromText);
+  for (const unsigned threads : {1u, 2u, 5u}) {
+    DwarfDatabase fromFile;
+    std::FILE *opened = std::fopen(file.path().c_str(), "rb");
+    ASSERT_NE(opened, nullptr);
+    const bool inParts = parsed(fromFile, [&](DwarfDatabase::LineParser &parser) {
+      return DumpParts::parseFile(fromFile, parser, opened, file.path(), dump.size(), 8, threads);
+    });
+    std::fclose(opened);
+    // One thread reads the parts one after the other, as one pass.
+    EXPECT_EQ(inParts, threads > 1) << threads << " threads";
+    EXPECT_EQ(TestDumps::describe(fromFile), expected) << threads << " threads";
+  }
 }
 
 TEST(DwarfDatabase, FileFormatEndingInLittleSetsTheByteOrderFlag) {
