@@ -1,5 +1,5 @@
 // Construction from a file: opening, line ends, the byte-order flag, a line
-// of 16 MiB, and teardown.
+// of 16 MiB, parts read on several threads, and teardown.
 #include "TestDumps.h"
 #include "model/Model.h"
 #include "model/ModelCast.h"
