@@ -37,11 +37,11 @@ void DwarfDatabase::LineParser::continueAfter(const LineParser &later) {
 }
 
 void DwarfDatabase::LineParser::noteFirstEntryHeader(std::int32_t level) {
-  // Whatever the level, the header decides the current entry: a skipped one
-  // leaves none, in every part alike.
+  // Only a level that converts comes here. Whatever it is, the header
+  // decides the current entry (a negative level leaves none), in every part
+  // alike.
   currentEntrySet_ = true;
-  // A level that does not convert, or a negative one, skips the header in
-  // every part alike.
+  // A negative level skips the header in every part alike.
   if (level < 0) return;
   if (level > 0) {
     guesses_.firstEntryNotAtTop = true;
