@@ -65,9 +65,12 @@ int runOnPath(const std::string &inputPath) {
   clock.printProgress(ConsoleTexts::kParsingFinished);
   database.releaseLinkIndexes();
 
-  const bool written = writeSymbolFiles(names.mapFileName, names.canapeFileName, database);
+  const SymbolFilesResult result = writeSymbolFiles(names.mapFileName, names.canapeFileName, database);
+  if (result.leavesCut) printLine(ConsoleTexts::kTooManySymbols + std::to_string(result.leafCap));
+  for (const std::string &fileName : result.failedFiles)
+    printLine(ConsoleTexts::kCanNotCreateFile + fileName);
   clock.printProgress(ConsoleTexts::kOutputFinished + names.mapFileName);
-  return written ? 0 : 1;
+  return result.complete() ? 0 : 1;
 }
 
 } // namespace

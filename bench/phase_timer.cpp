@@ -109,7 +109,8 @@ int main(int argc, char **argv) {
   // As a run does: what only the link pass reads goes before the files.
   database->releaseLinkIndexes();
   start = Clock::now();
-  const bool written = writeSymbolFiles(outDir + "/phase_Vrx.m51", outDir + "/phase_CANape.db", *database);
+  const bool written =
+      writeSymbolFiles(outDir + "/phase_Vrx.m51", outDir + "/phase_CANape.db", *database).complete();
   const double writeSeconds = secondsSince(start);
 
   const std::size_t located = database->locatedObjects.size();

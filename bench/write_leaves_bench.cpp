@@ -103,12 +103,12 @@ void BM_WriteMillionLeaves(benchmark::State &state) {
   const std::string canape = (dir / "big_CANape.db").string();
 
   // A run that does not reach a million leaves would time something else.
-  if (!writeSymbolFiles(map, canape, database) || countLines(map) < kLeaves) {
+  if (!writeSymbolFiles(map, canape, database).complete() || countLines(map) < kLeaves) {
     state.SkipWithError("the dump did not expand to a million leaves");
     return;
   }
   for (auto _ : state) {
-    benchmark::DoNotOptimize(writeSymbolFiles(map, canape, database));
+    benchmark::DoNotOptimize(writeSymbolFiles(map, canape, database).complete());
   }
   state.SetItemsProcessed(state.iterations() * kLeaves);
   state.counters["map_bytes"] = static_cast<double>(std::filesystem::file_size(map));

@@ -128,8 +128,9 @@ public:
     path_.reserve(64);
   }
 
-  /// True once the leaves reached the cap: every step then returns at once.
-  bool full() const { return leafCount_ >= leafCap_; }
+  /// True once a leaf beyond the cap was met: the list is cut, and every
+  /// step then returns at once. Exactly leafCap leaves are a whole list.
+  bool cut() const { return cut_; }
 
   /// Expands \p object as the first step, starting from \p record.
   void start(const BasicObject *object, const SymbolRecord &record, bool membersOnly) {
@@ -169,6 +170,8 @@ private:
   /// Every leaf counts towards the cap, whether the sink sees it or not.
   std::size_t leafCount_ = 0;
   std::size_t seenLeafCount_ = 0;
+  /// A leaf beyond the cap was met (see cut()).
+  bool cut_ = false;
   /// The name buffer shared by all steps (see Cursor::nameLength).
   std::string name_;
   /// The record handed to the sink, reused so that a leaf costs no allocation.
@@ -196,7 +199,7 @@ private:
 void Expander::expand(const BasicObject *object, Cursor cursor, bool membersOnly, int depth) {
   // A type met again on its own path is a cycle of a malformed dump; it
   // would never end, so the second visit yields nothing.
-  if (object == nullptr || depth > kMaxExpansionDepth || full() || onPath(object)) return;
+  if (object == nullptr || depth > kMaxExpansionDepth || cut_ || onPath(object)) return;
   const Kind kind = kinds_.kindOf(*object);
   const OnPath guard(path_, object);
 
@@ -349,7 +352,7 @@ void Expander::expandElements(const TypeInfo_Array &array, Cursor &cursor, int d
     const std::size_t seenBefore = seenLeafCount_;
     expand(element, cursor, false, depth + 1);
     cursor.address += stride;
-    if (full()) return;
+    if (cut_) return;
     if (seenLeafCount_ == seenBefore) {
       // Which leaves an element yields does not depend on its index, so an
       // element that gives the sink nothing (an empty structure, a cycle,
@@ -370,15 +373,21 @@ void Expander::expandElements(const TypeInfo_Array &array, Cursor &cursor, int d
 }
 
 void Expander::skipElements(std::size_t leavesPerElement, std::uint32_t elements) {
-  // As if each leaf had been counted one by one, stopping at the cap.
+  // As if each leaf had been counted one by one: a leaf beyond the cap cuts
+  // the list.
   const unsigned long long skipped = static_cast<unsigned long long>(leavesPerElement) * elements;
   const std::size_t room = leafCap_ - leafCount_;
-  leafCount_ = skipped >= room ? leafCap_ : leafCount_ + static_cast<std::size_t>(skipped);
+  if (skipped > room) {
+    leafCount_ = leafCap_;
+    cut_ = true;
+  } else {
+    leafCount_ += static_cast<std::size_t>(skipped);
+  }
 }
 
 void Expander::expandChildren(const BasicObject &object, const Cursor &cursor, bool membersOnly, int depth) {
   for (const BasicObject *child : object.children) {
-    if (full()) return;
+    if (cut_) return;
     expand(child, cursor, membersOnly, depth + 1);
   }
 }
@@ -391,6 +400,11 @@ void Expander::appendName(Cursor &cursor, std::string_view separator, const Basi
 }
 
 void Expander::emitLeaf(const Cursor &cursor) {
+  // The cap is known to cut the list only when one more leaf comes.
+  if (leafCount_ == leafCap_) {
+    cut_ = true;
+    return;
+  }
   ++leafCount_;
   if (cursor.isConst && !takesConstLeaves_) return;
   ++seenLeafCount_;
@@ -445,7 +459,7 @@ bool expandLocatedVariables(const DwarfDatabase &database, LeafSink &sink, std::
   Expander expander(sink, leafCap);
   SymbolRecord record;
   for (const BasicObject *object : database.locatedObjects) {
-    if (expander.full()) break;
+    if (expander.cut()) break;
     const auto *variable = as<VariableInfo>(object);
     if (variable == nullptr) continue;
     const BasicObject *source = variable->specification != nullptr ? variable->specification : variable;
@@ -455,7 +469,7 @@ bool expandLocatedVariables(const DwarfDatabase &database, LeafSink &sink, std::
     // A variable whose type did not resolve contributes nothing, silently.
     if (const BasicObject *type = typeToExpand(*variable)) expander.start(type, record, false);
   }
-  return !expander.full();
+  return !expander.cut();
 }
 
 std::vector<SymbolRecord> collectLeafSymbols(const DwarfDatabase &database) {

@@ -12,8 +12,9 @@ namespace Model {
 class BasicObject;
 }
 
-/// The expansion stops when the leaf list reaches this many leaves: a
-/// malformed bound such as 2 147 483 646 must not exhaust the memory.
+/// A leaf list holds at most this many leaves; a list that would be longer
+/// is cut after them, so that a malformed bound such as 2 147 483 646 does
+/// not exhaust the memory.
 inline constexpr std::size_t kLeafCap = 16777216;
 /// An expansion step nested deeper than this (the step for a variable's own
 /// type is the first) yields nothing, so no input can overflow the stack.
@@ -31,8 +32,8 @@ public:
 };
 
 /// Expands every located variable of \p database into its leaves and hands
-/// them to \p sink in order. Returns false when the leaves reached \p leafCap
-/// and the expansion stopped there.
+/// them to \p sink in order. Returns false when there were more than
+/// \p leafCap leaves: the expansion stopped after that many.
 bool expandLocatedVariables(const DwarfDatabase &database, LeafSink &sink, std::size_t leafCap = kLeafCap);
 
 /// The leaf list of all located variables, variable after variable, each in

@@ -4,7 +4,6 @@
 // disk or to texts in memory.
 #include "output/SymbolFiles.h"
 
-#include "app/ConsoleTexts.h"
 #include "output/BlockVector.h"
 #include "output/CanapeDatabase.h"
 #include "output/FileTexts.h"
@@ -20,7 +19,6 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
-#include <iostream>
 #include <memory>
 #include <string_view>
 #include <system_error>
@@ -198,20 +196,15 @@ LineText<LineCount, AppendLine> lineText(std::string_view head, LineCount lineCo
 
 /// Writes each text to its file through a temporary file, so that a file is
 /// either replaced whole or left as it was. A file that cannot be created or
-/// fully written (a missing or read-only directory, a full disk) is reported
-/// on the console; the other files are still tried.
+/// fully written (a missing or read-only directory, a full disk) fails alone;
+/// the other files are still tried.
 class FileSink final : public SymbolFileSink {
 public:
   FileSink(const std::string &m51FileName, const std::string &canapeFileName)
       : m51FileName_(m51FileName), canapeFileName_(canapeFileName) {}
 
   bool store(SymbolFile which, SymbolFileText &text) override { return writeWhole(nameOf(which), text); }
-  void reportFailure(SymbolFile which) override {
-    std::cout << ConsoleTexts::kCanNotCreateFile << nameOf(which) << '\n' << std::flush;
-  }
-
-private:
-  std::string nameOf(SymbolFile which) const {
+  std::string nameOf(SymbolFile which) const override {
     switch (which) {
     case SymbolFile::StyleWarnings:
       return m51FileName_ + std::string(FileTexts::kStyleWarningsSuffix);
@@ -223,6 +216,7 @@ private:
     return m51FileName_;
   }
 
+private:
   static bool writeWhole(const std::string &fileName, SymbolFileText &text) {
     ReplacementFile file(fileName);
     if (!file.isOpen()) return false;
@@ -253,7 +247,11 @@ public:
       target.append(chunk);
     return true;
   }
-  void reportFailure(SymbolFile) override {}
+  /// A text is named after its member of SymbolTexts (storing one never
+  /// fails).
+  std::string nameOf(SymbolFile which) const override {
+    return which == SymbolFile::M51 ? "m51" : which == SymbolFile::Canape ? "canape" : "styleWarnings";
+  }
 
 private:
   SymbolTexts &texts_;
@@ -333,8 +331,8 @@ private:
 
 } // namespace
 
-bool produceSymbolFiles(const DwarfDatabase &database, bool withCanape, SymbolFileSink &sink,
-                        std::size_t leafCap) {
+SymbolFilesResult produceSymbolFiles(const DwarfDatabase &database, bool withCanape, SymbolFileSink &sink,
+                                     std::size_t leafCap) {
   OutputPass pass(DwarfDatabase::isLittleEndian());
   // The leaves there are: those handed on so far, all of them at the end.
   const auto leafCount = [&pass](std::size_t next) { return pass.feed.waitFor(next); };
@@ -395,7 +393,6 @@ bool produceSymbolFiles(const DwarfDatabase &database, bool withCanape, SymbolFi
     throw;
   }
   pass.feed.finish(pass.leaves.size());
-  if (!allLeaves) std::cout << ConsoleTexts::kTooManySymbols << leafCap << '\n' << std::flush;
   if (helpers.join() && withCanape) {
     // On a nearly full disk, the other file's temporary copy may have taken
     // the room a file needed: a file that failed is tried once more on its
@@ -404,22 +401,21 @@ bool produceSymbolFiles(const DwarfDatabase &database, bool withCanape, SymbolFi
       if (!stored[index(which)]) stored[index(which)] = store(which);
   }
 
-  bool allStored = true;
-  for (const SymbolFile which : kSymbolFiles) {
-    if (stored[index(which)]) continue;
-    sink.reportFailure(which);
-    allStored = false;
-  }
-  return allStored && allLeaves;
+  SymbolFilesResult result;
+  for (const SymbolFile which : kSymbolFiles)
+    if (!stored[index(which)]) result.failedFiles.push_back(sink.nameOf(which));
+  result.leavesCut = !allLeaves;
+  result.leafCap = leafCap;
+  return result;
 }
 
-bool writeSymbolFiles(const std::string &m51FileName, const std::string &canapeFileName,
-                      const DwarfDatabase &database) {
+SymbolFilesResult writeSymbolFiles(const std::string &m51FileName, const std::string &canapeFileName,
+                                   const DwarfDatabase &database) {
   FileSink sink(m51FileName, canapeFileName);
   return produceSymbolFiles(database, !canapeFileName.empty(), sink);
 }
 
-bool makeSymbolTexts(const DwarfDatabase &database, SymbolTexts &texts, std::size_t leafCap) {
+SymbolFilesResult makeSymbolTexts(const DwarfDatabase &database, SymbolTexts &texts, std::size_t leafCap) {
   texts = SymbolTexts();
   MemorySink sink(texts);
   return produceSymbolFiles(database, true, sink, leafCap);

@@ -4,8 +4,22 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 class DwarfDatabase;
+
+/// What a pass over the leaves did, for the caller to tell the user.
+struct SymbolFilesResult {
+  /// The files that could not be created or fully written, in the order the
+  /// files are made (map, log, CANape database).
+  std::vector<std::string> failedFiles;
+  /// There were more leaves than leafCap: the files hold the first leafCap.
+  bool leavesCut = false;
+  std::size_t leafCap = kLeafCap;
+
+  /// Every file holds every leaf: the run is complete.
+  bool complete() const { return failedFiles.empty() && !leavesCut; }
+};
 
 /// Writes the M51 map, the style warnings log (only when a name repeats) and
 /// the CANape database (unless \p canapeFileName is empty) in a single pass
@@ -14,10 +28,9 @@ class DwarfDatabase;
 /// its bytes. The map (with the log) and the CANape database are made and
 /// written at the same time, on two threads, while the leaves are still
 /// being found; a file that fails then is tried once more on its own.
-/// Returns false when a file could not be created or fully written, or when
-/// the leaf list had to be cut; the console has then said why.
-bool writeSymbolFiles(const std::string &m51FileName, const std::string &canapeFileName,
-                      const DwarfDatabase &database);
+/// Prints nothing: the result says what went wrong.
+SymbolFilesResult writeSymbolFiles(const std::string &m51FileName, const std::string &canapeFileName,
+                                   const DwarfDatabase &database);
 
 /// The three texts of the symbol files, byte for byte as writeSymbolFiles
 /// writes them.
@@ -29,9 +42,10 @@ struct SymbolTexts {
   bool hasStyleWarnings = false;
 };
 
-/// Runs the pass of writeSymbolFiles into memory. Returns false when the
-/// leaf list had to be cut at \p leafCap (said on the console).
-bool makeSymbolTexts(const DwarfDatabase &database, SymbolTexts &texts, std::size_t leafCap = kLeafCap);
+/// Runs the pass of writeSymbolFiles into memory, with at most \p leafCap
+/// leaves.
+SymbolFilesResult makeSymbolTexts(const DwarfDatabase &database, SymbolTexts &texts,
+                                  std::size_t leafCap = kLeafCap);
 
 // ---- The pass and where its texts go ---------------------------------------
 
@@ -55,14 +69,12 @@ public:
   virtual ~SymbolFileSink() = default;
   /// Stores the whole of \p text as file \p which; false when it could not.
   virtual bool store(SymbolFile which, SymbolFileText &text) = 0;
-  /// Says on the console that file \p which could not be stored. Called
-  /// after all files are stored, in the order of SymbolFile.
-  virtual void reportFailure(SymbolFile which) = 0;
+  /// The name of file \p which, for the result of the pass.
+  virtual std::string nameOf(SymbolFile which) const = 0;
 };
 
 /// The pass: expands the leaves, runs the duplicate check and hands the M51
 /// text, the log text (when a name repeats) and, with \p withCanape, the
-/// CANape text to \p sink. Returns false when a text could not be stored or
-/// the leaf list was cut at \p leafCap.
-bool produceSymbolFiles(const DwarfDatabase &database, bool withCanape, SymbolFileSink &sink,
-                        std::size_t leafCap = kLeafCap);
+/// CANape text to \p sink.
+SymbolFilesResult produceSymbolFiles(const DwarfDatabase &database, bool withCanape, SymbolFileSink &sink,
+                                     std::size_t leafCap = kLeafCap);

@@ -324,4 +324,46 @@ TEST_P(TwoArgumentTest, OnlyTheSecondIsProcessed) {
 
 INSTANTIATE_TEST_SUITE_P(Orders, TwoArgumentTest, testing::ValuesIn(kTwoArgumentCases));
 
+TEST_F(DriverTest, ExactlyTheLeafCapIsCompleteAndOneLeafMoreIsCut) {
+  // cap.c: first, a const table, after. With the table's bound at 16777213
+  // the list has exactly 16777216 leaves; at 16777214 `after` would be leaf
+  // 16777217, and the list is cut before it. A folder in the CANape
+  // database's place shows where the message stands among the others.
+  const std::string dump = readFile(std::string(QUILLMAP_TEST_DATA_DIR) + "/output/cap-dwarf4.txt");
+  const std::string bound = "DW_AT_upper_bound : 16777216";
+  ASSERT_NE(dump.find(bound), std::string::npos);
+  const std::string first = "20000000H     SYMBOL  DATA  BYTE     first\r\n";
+  const std::string after = "20000001H     SYMBOL  DATA  BYTE     after\r\n";
+  struct Case {
+    const char *upperBound;
+    bool canapeBlocked;
+    int exitCode;
+    std::string messages;
+    std::string map;
+  };
+  const Case cases[] = {
+      {"16777213", false, 0, "", first + after},
+      {"16777214", false, 1, "Too many symbols, list cut at 16777216\n", first},
+      {"16777214", true, 1, "Too many symbols, list cut at 16777216\nCan not create file: cap_CANape.db\n",
+       first},
+  };
+  for (const Case &c : cases) {
+    std::string bounded = dump;
+    bounded.replace(bounded.find(bound), bound.size(), std::string("DW_AT_upper_bound : ") + c.upperBound);
+    writeFile("cap_ObjDump.txt", bounded);
+    fs::remove_all("cap_CANape.db");
+    if (c.canapeBlocked) fs::create_directory("cap_CANape.db");
+
+    EXPECT_EQ(runQuillmap({"cap.txt"}), c.exitCode) << c.upperBound;
+    EXPECT_EQ(withSecondsMasked(console_),
+              banner() +
+                  "inputFile : cap_ObjDump.txt\n"
+                  "outFileMap : cap_Vrx.m51\n"
+                  "Parsing Dwarf finished -> Seconds Since Start: <s>\n" +
+                  c.messages + "Vrx M51 + CANape finished cap_Vrx.m51 -> Seconds Since Start: <s>\n");
+    EXPECT_EQ(readFile("cap_Vrx.m51"), c.map) << c.upperBound;
+  }
+}
+
+
 } // namespace

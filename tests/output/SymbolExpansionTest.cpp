@@ -456,6 +456,42 @@ TEST_F(SymbolExpansionTest, LeafListIsCutAtTheCap) {
   EXPECT_EQ(sink.last, "huge_00000000998");
 }
 
+TEST_F(SymbolExpansionTest, ExactlyTheCapIsAWholeListOneMoreIsCut) {
+  // before (1 leaf), table (10 const leaves), after (1 leaf): 12 leaves. The
+  // table's elements are walked for a sink that takes const leaves and only
+  // counted for one that drops them; the boundary is the same for both.
+  auto *byte = base("unsigned char", 1);
+  variable("before", 0x10, byte);
+  variable("table", 0x20, array(qualified<TypeInfo_Const>(byte), 9));
+  variable("after", 0x30, byte);
+  struct Case {
+    std::size_t cap;
+    bool whole;
+    std::size_t leavesSeen; ///< by a sink that takes const leaves
+    const char *lastWritten;
+  };
+  for (const Case c : {Case{12, true, 12, "after"}, Case{13, true, 12, "after"},
+                       Case{11, false, 11, "before"}, Case{1, false, 1, "before"}}) {
+    CountingSink all(true);
+    EXPECT_EQ(expandLocatedVariables(database, all, c.cap), c.whole) << c.cap;
+    EXPECT_EQ(all.count, c.leavesSeen) << c.cap;
+    CountingSink written(false);
+    EXPECT_EQ(expandLocatedVariables(database, written, c.cap), c.whole) << c.cap;
+    EXPECT_EQ(written.last, c.lastWritten) << c.cap;
+  }
+}
+
+TEST_F(SymbolExpansionTest, ACapReachedByCountedElementsIsAWholeList) {
+  // For a sink that drops const leaves only the first element is walked;
+  // the other nine are counted at once. A cap that the last of them reaches
+  // cuts nothing.
+  variable("table", 0x20, array(qualified<TypeInfo_Const>(base("unsigned char", 1)), 9));
+  CountingSink atCap(false);
+  EXPECT_TRUE(expandLocatedVariables(database, atCap, 10));
+  CountingSink belowCap(false);
+  EXPECT_FALSE(expandLocatedVariables(database, belowCap, 9));
+}
+
 TEST_F(SymbolExpansionTest, ConstElementsASinkDropsAreCountedNotWalked) {
   // Three const leaves per element: the first element is walked, the rest
   // only counted, and the cap still falls where walking would put it.
@@ -482,7 +518,7 @@ TEST_F(SymbolExpansionTest, ConstElementsASinkDropsAreCountedNotWalked) {
 }
 
 TEST_F(SymbolExpansionTest, TheRealCapHoldsSixteenMillionLeaves) {
-  // Up to 16777215 leaves the list goes on; the 16777216th is the last.
+  // 16777216 leaves are a whole list; the 16777217th cuts it.
   auto *constByte = qualified<TypeInfo_Const>(base("unsigned char", 1));
   const auto cap = static_cast<std::int32_t>(kLeafCap);
   auto *table = variable("table", 0x20000000, array(constByte, cap - 3)); // 16777214 leaves
@@ -493,7 +529,7 @@ TEST_F(SymbolExpansionTest, TheRealCapHoldsSixteenMillionLeaves) {
 
   table->type = array(constByte, cap - 2); // "after" is leaf 16777216
   CountingSink reaches(false);
-  EXPECT_FALSE(expandLocatedVariables(database, reaches));
+  EXPECT_TRUE(expandLocatedVariables(database, reaches));
   EXPECT_EQ(reaches.last, "after");
 
   table->type = array(constByte, cap - 1); // the table alone fills the list

@@ -27,6 +27,17 @@ std::string dataDump(const std::string &name) {
   return readFile(std::string(QUILLMAP_TEST_DATA_DIR) + "/output/" + name);
 }
 
+/// The first \p count lines of \p text (each ended by a line feed).
+std::string firstLines(const std::string &text, std::size_t count) {
+  std::size_t end = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    end = text.find('\n', end);
+    if (end == std::string::npos) return text;
+    ++end;
+  }
+  return text.substr(0, end);
+}
+
 std::string nameField(const std::string &canapeName) {
   std::string field = "'" + canapeName + "'  ";
   field.resize(std::max<std::size_t>(field.size(), 100), ' ');
@@ -41,16 +52,19 @@ const std::string kInt32Row =
 
 class SymbolFilesTest : public testing::Test {
 protected:
-  /// Runs the pass over \p dump; returns its result and keeps the console.
+  /// Runs the pass over \p dump; keeps its result and the console, and
+  /// returns whether the files are complete.
   bool write(const std::string &dump, const std::string &m51Name = "app_Vrx.m51",
              const std::string &canapeName = "app_CANape.db") {
     database = parseDump(dump);
     m51 = directory.file(m51Name);
     canape = canapeName.empty() ? std::string() : directory.file(canapeName);
     testing::internal::CaptureStdout();
-    const bool result = writeSymbolFiles(m51, canape, *database);
+    result = writeSymbolFiles(m51, canape, *database);
     console = testing::internal::GetCapturedStdout();
-    return result;
+    // The pass only reports; the driver tells the user.
+    EXPECT_EQ(console, "");
+    return result.complete();
   }
   std::string log() const { return m51 + "_StyleWarnings.log"; }
 
@@ -59,6 +73,7 @@ protected:
   std::string m51;
   std::string canape;
   std::string console;
+  SymbolFilesResult result;
 };
 
 TEST_F(SymbolFilesTest, CounterBitFieldsAndStaticLocal) {
@@ -273,25 +288,23 @@ TEST_F(SymbolFilesTest, EmptyCanapeNameWritesNoCanapeFile) {
 
 TEST_F(SymbolFilesTest, FilesThatCannotBeCreatedAreReportedAndTheOthersStillWritten) {
   EXPECT_FALSE(write(dataDump("statics-dwarf4.txt"), "missing/app_Vrx.m51"));
-  EXPECT_EQ(console,
-            "Can not create file: " + m51 + "\nCan not create file: " + m51 + "_StyleWarnings.log\n");
+  EXPECT_EQ(result.failedFiles, (std::vector<std::string>{m51, m51 + "_StyleWarnings.log"}));
   EXPECT_EQ(readFile(canape).substr(0, kHeader.size()), kHeader);
   EXPECT_NE(readFile(canape).find("'count'  "), std::string::npos);
 }
 
 TEST_F(SymbolFilesTest, EveryFileFailingGivesOneLineEach) {
   EXPECT_FALSE(write(dataDump("statics-dwarf4.txt"), "missing/app_Vrx.m51", "missing/app_CANape.db"));
-  EXPECT_EQ(console, "Can not create file: " + m51 + "\nCan not create file: " + m51 +
-                         "_StyleWarnings.log\nCan not create file: " + canape + "\n");
+  EXPECT_EQ(result.failedFiles, (std::vector<std::string>{m51, m51 + "_StyleWarnings.log", canape}));
 }
 
 TEST_F(SymbolFilesTest, AFileThatCannotBeWrittenInFullIsReported) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
   database = parseDump(dataDump("golden-dwarf4.txt"));
   m51 = directory.file("app_Vrx.m51");
-  testing::internal::CaptureStdout();
-  EXPECT_FALSE(writeSymbolFiles(m51, "/dev/full", *database));
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Can not create file: /dev/full\n");
+  result = writeSymbolFiles(m51, "/dev/full", *database);
+  EXPECT_FALSE(result.complete());
+  EXPECT_EQ(result.failedFiles, std::vector<std::string>{"/dev/full"});
   EXPECT_NE(readFile(m51), "");
 }
 
@@ -300,10 +313,34 @@ TEST_F(SymbolFilesTest, LeafCapCutsTheListAndConstPiecesGoNowhere) {
   // fills the leaf list to the cap; its elements are const and go into no
   // file, and `after` is never reached.
   EXPECT_FALSE(write(dataDump("cap-dwarf4.txt")));
-  EXPECT_EQ(console, "Too many symbols, list cut at 16777216\n");
+  EXPECT_TRUE(result.leavesCut);
+  EXPECT_EQ(result.leafCap, 16777216u);
+  EXPECT_TRUE(result.failedFiles.empty());
   EXPECT_EQ(readFile(m51), "20000000H     SYMBOL  DATA  BYTE     first\r\n");
   EXPECT_EQ(readFile(canape).substr(kHeader.size(), 22), "VARIABLE 0x0 'first'  ");
   EXPECT_FALSE(std::filesystem::exists(log()));
+}
+
+TEST(SymbolFilesLeafCap, ExactlyTheCapIsCompleteOneLeafMoreIsCut) {
+  // golden.c has six leaves: a cap of six holds them all, a cap of five
+  // cuts the list before tick@count.
+  const std::unique_ptr<DwarfDatabase> database = parseDump(dataDump("golden-dwarf4.txt"));
+  SymbolTexts whole;
+  const SymbolFilesResult atCap = makeSymbolTexts(*database, whole, 6);
+  EXPECT_TRUE(atCap.complete());
+  EXPECT_FALSE(atCap.leavesCut);
+  SymbolTexts unlimited;
+  makeSymbolTexts(*database, unlimited);
+  EXPECT_EQ(whole.m51, unlimited.m51);
+  EXPECT_EQ(whole.canape, unlimited.canape);
+
+  SymbolTexts cut;
+  const SymbolFilesResult belowCap = makeSymbolTexts(*database, cut, 5);
+  EXPECT_FALSE(belowCap.complete());
+  EXPECT_TRUE(belowCap.leavesCut);
+  EXPECT_EQ(belowCap.leafCap, 5u);
+  EXPECT_EQ(cut.m51, firstLines(unlimited.m51, 5));
+  EXPECT_EQ(cut.m51.find("tick@count"), std::string::npos);
 }
 
 } // namespace
@@ -377,17 +414,6 @@ INSTANTIATE_TEST_SUITE_P(RealDumps, TwoPartParse,
 
 namespace {
 
-/// The first \p count lines of \p text (each ended by a line feed).
-std::string firstLines(const std::string &text, std::size_t count) {
-  std::size_t end = 0;
-  for (std::size_t i = 0; i < count; ++i) {
-    end = text.find('\n', end);
-    if (end == std::string::npos) return text;
-    ++end;
-  }
-  return text.substr(0, end);
-}
-
 TEST(SymbolFilesOnThreads, FilesMadeBesideTheExpansionMatchThoseMadeAfterIt) {
   // chunks.c has two arrays of 13 500 leaves in all: from the first batch of
   // 4096 on, the map and the CANape database are made on threads of their
@@ -396,17 +422,15 @@ TEST(SymbolFilesOnThreads, FilesMadeBesideTheExpansionMatchThoseMadeAfterIt) {
   // have in common must be the same bytes.
   const std::unique_ptr<DwarfDatabase> database = parseDump(dataDump("chunks-dwarf4.txt"));
   SymbolTexts onThreads;
-  ASSERT_TRUE(makeSymbolTexts(*database, onThreads));
+  ASSERT_TRUE(makeSymbolTexts(*database, onThreads).complete());
   const auto mapLines =
       static_cast<std::size_t>(std::count(onThreads.m51.begin(), onThreads.m51.end(), '\n'));
   ASSERT_GT(mapLines, 3 * LeafFeed::kBatch);
   EXPECT_EQ(static_cast<std::size_t>(std::count(onThreads.canape.begin(), onThreads.canape.end(), '\n')),
             mapLines + 3); // the three header lines
 
-  testing::internal::CaptureStdout();
   SymbolTexts afterwards;
-  EXPECT_FALSE(makeSymbolTexts(*database, afterwards, LeafFeed::kBatch - 1));
-  testing::internal::GetCapturedStdout();
+  EXPECT_TRUE(makeSymbolTexts(*database, afterwards, LeafFeed::kBatch - 1).leavesCut);
   EXPECT_EQ(firstLines(onThreads.m51, LeafFeed::kBatch - 1), afterwards.m51);
   EXPECT_EQ(firstLines(onThreads.canape, LeafFeed::kBatch + 2), afterwards.canape);
 }
