@@ -67,6 +67,9 @@ int runOnPath(const std::string &inputPath) {
 
   const SymbolFilesResult result = writeSymbolFiles(names.mapFileName, names.canapeFileName, database);
   if (result.leavesCut) printLine(ConsoleTexts::kTooManySymbols + std::to_string(result.leafCap));
+  // Left out because the linker removed them: the files are still complete.
+  if (result.variablesAtAddressZero != 0)
+    printLine(ConsoleTexts::kVariablesAtAddressZero + std::to_string(result.variablesAtAddressZero));
   for (const std::string &fileName : result.failedFiles)
     printLine(ConsoleTexts::kCanNotCreateFile + fileName);
   clock.printProgress(ConsoleTexts::kOutputFinished + names.mapFileName);

@@ -108,5 +108,7 @@ inline constexpr std::string_view kBitRowAfterLastLower = "                   ";
 inline constexpr std::string_view kStyleWarningsSuffix = "_StyleWarnings.log";
 inline constexpr std::string_view kDuplicateWarning = "Warning - Duplicate Static VariableName: ";
 inline constexpr std::string_view kLocationFile = "  Location File: ";
+/// After the duplicate-name warnings, one per variable left out at address 0.
+inline constexpr std::string_view kAddressZeroWarning = "Warning - Variable at address 0 left out: ";
 
 } // namespace FileTexts

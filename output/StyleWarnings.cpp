@@ -98,6 +98,12 @@ std::string_view rootName(std::string_view name) {
   return name.substr(0, runEnd);
 }
 
+void appendAddressZeroWarning(std::string &log, std::string_view scopedName, std::string_view place) {
+  using namespace FileTexts;
+  log.append(kAddressZeroWarning).append(scopedName).append(kLineEnd);
+  log.append(kLocationFile).append(place).append(kLineEnd);
+}
+
 void DuplicateCheck::check(std::string_view outputName, const std::string &declLocation) {
   // The leaves of one variable arrive together and share their place.
   if (locations_.empty() || locations_.back() != declLocation) {

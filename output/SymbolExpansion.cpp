@@ -124,7 +124,7 @@ void appendPaddedIndex(std::string &out, std::uint32_t index, int width) {
 class Expander {
 public:
   Expander(LeafSink &sink, std::size_t leafCap)
-      : sink_(sink), takesConstLeaves_(sink.takesConstLeaves()), leafCap_(leafCap) {
+      : sink_(&sink), takesConstLeaves_(sink.takesConstLeaves()), leafCap_(leafCap) {
     path_.reserve(64);
   }
 
@@ -139,6 +139,15 @@ public:
     const Cursor cursor{record.address,           record.bitOffset, record.bitSize, record.byteSize,
                         record.symbolName.size(), record.typeText,  record.isConst, record.isSigned};
     expand(object, cursor, membersOnly, 1);
+  }
+
+  /// As start(), with the leaves handed to \p sink instead. They count
+  /// towards the cap as any others.
+  void startInto(LeafSink &sink, const BasicObject *object, const SymbolRecord &record) {
+    LeafSink *const own = sink_;
+    sink_ = &sink;
+    start(object, record, false);
+    sink_ = own;
   }
 
 private:
@@ -163,7 +172,7 @@ private:
     return std::find(path_.begin(), path_.end(), object) != path_.end();
   }
 
-  LeafSink &sink_;
+  LeafSink *sink_;
   const bool takesConstLeaves_;
   KindCache kinds_;
   const std::size_t leafCap_;
@@ -416,7 +425,7 @@ void Expander::emitLeaf(const Cursor &cursor) {
   leaf_.symbolName.assign(name_, 0, cursor.nameLength);
   leaf_.isConst = cursor.isConst;
   leaf_.isSigned = cursor.isSigned;
-  sink_.addLeaf(leaf_);
+  sink_->addLeaf(leaf_);
 }
 
 /// The declaration place "file(line)" of a variable: the file from its own
@@ -444,6 +453,18 @@ const BasicObject *typeToExpand(const VariableInfo &variable) {
   return nullptr;
 }
 
+/// Takes the leaves of a variable at address 0 only to see whether any of
+/// them would be written.
+class WrittenLeafProbe final : public LeafSink {
+public:
+  void addLeaf(const SymbolRecord &leaf) override {
+    if (!leaf.isConst) found = true;
+  }
+  bool takesConstLeaves() const override { return false; }
+
+  bool found = false;
+};
+
 class VectorSink final : public LeafSink {
 public:
   explicit VectorSink(std::vector<SymbolRecord> &leaves) : leaves_(leaves) {}
@@ -467,7 +488,19 @@ bool expandLocatedVariables(const DwarfDatabase &database, LeafSink &sink, std::
     record.declLocation = declarationPlace(database, *variable, *source);
     record.symbolName = scopedName(variable, {});
     // A variable whose type did not resolve contributes nothing, silently.
-    if (const BasicObject *type = typeToExpand(*variable)) expander.start(type, record, false);
+    const BasicObject *type = typeToExpand(*variable);
+    if (type == nullptr) continue;
+    if (variable->address != 0) {
+      expander.start(type, record, false);
+      continue;
+    }
+    // No variable lives at address 0 (on Cortex-M and Cortex-R the vector
+    // table is there): this is one the linker removed. Const data goes into
+    // no file anyway; anything else would be a line at an address that
+    // holds something else.
+    WrittenLeafProbe probe;
+    expander.startInto(probe, type, record);
+    if (probe.found) sink.addVariableAtAddressZero(record);
   }
   return !expander.cut();
 }

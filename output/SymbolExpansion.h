@@ -29,11 +29,19 @@ public:
   /// False for a sink that drops const leaves unseen: the expansion may then
   /// count the const elements of an array instead of handing each one over.
   virtual bool takesConstLeaves() const { return true; }
+  /// A located variable at address 0 that has leaves not reached through
+  /// const: the linker dropped it (--gc-sections keeps the debug information
+  /// of what it removes, at address 0) and its leaves are handed to no sink.
+  /// \p variable holds the name its leaves start with (symbolName) and its
+  /// declaration place (declLocation); only valid during the call. Called
+  /// once per such variable, in the order of the located variables.
+  virtual void addVariableAtAddressZero(const SymbolRecord &variable) { (void)variable; }
 };
 
 /// Expands every located variable of \p database into its leaves and hands
-/// them to \p sink in order. Returns false when there were more than
-/// \p leafCap leaves: the expansion stopped after that many.
+/// them to \p sink in order; a variable at address 0 is left out (see
+/// LeafSink::addVariableAtAddressZero). Returns false when there were more
+/// than \p leafCap leaves: the expansion stopped after that many.
 bool expandLocatedVariables(const DwarfDatabase &database, LeafSink &sink, std::size_t leafCap = kLeafCap);
 
 /// The leaf list of all located variables, variable after variable, each in

@@ -94,6 +94,12 @@ public:
     }
   }
   bool takesConstLeaves() const override { return false; }
+  void addVariableAtAddressZero(const SymbolRecord &variable) override {
+    atAddressZero.push_back(LeftOutVariable{variable.symbolName, variable.declLocation});
+  }
+
+  /// Whether the pass has a log to write; only once the expansion is done.
+  bool hasStyleWarnings() const { return duplicates.foundDuplicate() || !atAddressZero.empty(); }
 
   const bool littleEndian;
   /// In blocks that never move: a million leaves are written once, not
@@ -105,6 +111,13 @@ public:
   LeafFeed feed;
   /// Called when the first batch of leaves is recorded.
   std::function<void()> firstBatch = [] {};
+  struct LeftOutVariable {
+    std::string name;
+    std::string place;
+  };
+  /// The variables at address 0, in the order they were met. Filled by the
+  /// expansion; the log is made from it after the expansion's end.
+  std::vector<LeftOutVariable> atAddressZero;
 
 private:
   /// Reused from leaf to leaf.
@@ -344,9 +357,13 @@ SymbolFilesResult produceSymbolFiles(const DwarfDatabase &database, bool withCan
       return sink.store(which, m51);
     }
     case SymbolFile::StyleWarnings: {
+      // The duplicate-name warnings, then a warning per variable left out
+      // at address 0.
       auto log = lineText(
-          pass.duplicates.log(), [](std::size_t) { return std::size_t{0}; },
-          [](std::string &, std::size_t) {});
+          pass.duplicates.log(), [&pass](std::size_t) { return pass.atAddressZero.size(); },
+          [&pass](std::string &out, std::size_t i) {
+            appendAddressZeroWarning(out, pass.atAddressZero[i].name, pass.atAddressZero[i].place);
+          });
       return sink.store(which, log);
     }
     case SymbolFile::Canape:
@@ -376,8 +393,7 @@ SymbolFilesResult produceSymbolFiles(const DwarfDatabase &database, bool withCan
     // all of them: a map that could not be made leaves early.
     pass.feed.waitForEnd();
     pass.duplicates.finish();
-    if (pass.duplicates.foundDuplicate())
-      stored[index(SymbolFile::StyleWarnings)] = store(SymbolFile::StyleWarnings);
+    if (pass.hasStyleWarnings()) stored[index(SymbolFile::StyleWarnings)] = store(SymbolFile::StyleWarnings);
   });
   if (withCanape) helpers.add([&] { stored[index(SymbolFile::Canape)] = store(SymbolFile::Canape); });
   pass.firstBatch = [&helpers] { helpers.launch(); };
@@ -406,6 +422,7 @@ SymbolFilesResult produceSymbolFiles(const DwarfDatabase &database, bool withCan
     if (!stored[index(which)]) result.failedFiles.push_back(sink.nameOf(which));
   result.leavesCut = !allLeaves;
   result.leafCap = leafCap;
+  result.variablesAtAddressZero = pass.atAddressZero.size();
   return result;
 }
 

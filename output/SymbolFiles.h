@@ -16,19 +16,23 @@ struct SymbolFilesResult {
   /// There were more leaves than leafCap: the files hold the first leafCap.
   bool leavesCut = false;
   std::size_t leafCap = kLeafCap;
+  /// The located variables at address 0 that were left out of the map and
+  /// the CANape database; the log lists each of them.
+  std::size_t variablesAtAddressZero = 0;
 
   /// Every file holds every leaf: the run is complete.
   bool complete() const { return failedFiles.empty() && !leavesCut; }
 };
 
-/// Writes the M51 map, the style warnings log (only when a name repeats) and
-/// the CANape database (unless \p canapeFileName is empty) in a single pass
-/// over the leaves. Each file is written to a temporary file beside it and
-/// renamed into place, so an existing file is either replaced whole or keeps
-/// its bytes. The map (with the log) and the CANape database are made and
-/// written at the same time, on two threads, while the leaves are still
-/// being found; a file that fails then is tried once more on its own.
-/// Prints nothing: the result says what went wrong.
+/// Writes the M51 map, the style warnings log (only when a name repeats or a
+/// variable at address 0 was left out) and the CANape database (unless
+/// \p canapeFileName is empty) in a single pass over the leaves. Each file is
+/// written to a temporary file beside it and renamed into place, so an
+/// existing file is either replaced whole or keeps its bytes. The map (with
+/// the log) and the CANape database are made and written at the same time,
+/// on two threads, while the leaves are still being found; a file that fails
+/// then is tried once more on its own. Prints nothing: the result says what
+/// went wrong.
 SymbolFilesResult writeSymbolFiles(const std::string &m51FileName, const std::string &canapeFileName,
                                    const DwarfDatabase &database);
 
@@ -37,7 +41,8 @@ SymbolFilesResult writeSymbolFiles(const std::string &m51FileName, const std::st
 struct SymbolTexts {
   std::string m51;
   std::string canape;
-  /// Made only when a name repeats; hasStyleWarnings tells.
+  /// Made only when a name repeats or a variable at address 0 was left out;
+  /// hasStyleWarnings tells.
   std::string styleWarnings;
   bool hasStyleWarnings = false;
 };
@@ -74,7 +79,7 @@ public:
 };
 
 /// The pass: expands the leaves, runs the duplicate check and hands the M51
-/// text, the log text (when a name repeats) and, with \p withCanape, the
-/// CANape text to \p sink.
+/// text, the log text (when a name repeats or a variable at address 0 was
+/// left out) and, with \p withCanape, the CANape text to \p sink.
 SymbolFilesResult produceSymbolFiles(const DwarfDatabase &database, bool withCanape, SymbolFileSink &sink,
                                      std::size_t leafCap = kLeafCap);

@@ -288,6 +288,51 @@ TEST_F(SymbolExpansionTest, OnlyLocatedVariablesInListOrderAndUnresolvedTypesSil
   EXPECT_EQ(names(), (Names{"second", "first"}));
 }
 
+/// Keeps the names of the leaves and the variables left out at address 0.
+class LeftOutSink final : public LeafSink {
+public:
+  void addLeaf(const SymbolRecord &leaf) override { leaves.push_back(leaf.symbolName); }
+  void addVariableAtAddressZero(const SymbolRecord &variable) override {
+    leftOut.push_back(variable.symbolName + " " + variable.declLocation);
+  }
+  Names leaves;
+  Names leftOut;
+};
+
+TEST_F(SymbolExpansionTest, VariablesAtAddressZeroAreLeftOutOnceEachUnlessAllConst) {
+  auto *byte = base("unsigned char", 1);
+  auto *pair = structure(2);
+  member(pair, "a", 0, byte);
+  member(pair, "b", 1, byte);
+  auto *halfConst = structure(2);
+  member(halfConst, "fixed", 0, qualified<TypeInfo_Const>(byte));
+  member(halfConst, "trim", 1, byte);
+  auto *tick = make<FunctionInfo>(unit, "tick");
+
+  variable("kept", 0x10, byte);
+  variable("pairs", 0, array(pair, 1))->declLine = "3";            // four leaves, left out once
+  variable("table", 0, qualified<TypeInfo_Const>(array(byte, 2))); // const only: silent
+  variable("mixed", 0, halfConst);
+  variable("count", 0, byte, tick);
+  variable("empty", 0, structure(0));          // no leaves: silent
+  variable("unresolved", 0, nullptr);          // no type: silent
+  variable("offset", 0x1, pair)->declFile = 2; // the variable's own address is not 0
+
+  LeftOutSink sink;
+  EXPECT_TRUE(expandLocatedVariables(database, sink));
+  EXPECT_EQ(sink.leaves, (Names{"kept", "offset.a", "offset.b"}));
+  EXPECT_EQ(sink.leftOut, (Names{"pairs /main.c(3)", "mixed /main.c(7)", "tick@count /main.c(7)"}));
+  EXPECT_EQ(names(), (Names{"kept", "offset.a", "offset.b"}));
+
+  // Their leaves still count towards the cap: kept, 4 + 3 + 2 + 1 left out,
+  // then the two of offset.
+  LeftOutSink atCap;
+  EXPECT_TRUE(expandLocatedVariables(database, atCap, 13));
+  LeftOutSink beyondCap;
+  EXPECT_FALSE(expandLocatedVariables(database, beyondCap, 12));
+  EXPECT_EQ(beyondCap.leaves, (Names{"kept", "offset.a"}));
+}
+
 TEST_F(SymbolExpansionTest, RtePortSrNamesAreTracedOncePerLookup) {
   auto *s = structure(2);
   auto *m = member(s, "Rte_RtePortSR_Speed", 0, base("short int", 2));

@@ -46,6 +46,9 @@ std::string nameField(const std::string &canapeName) {
 
 const std::string kHeader =
     "VERSION 104 COMMENT \"CANAPE DB\"\r\nGROUP 'QX_Signals' : \"\"\r\n['QX_Signals']\r\n";
+const std::string kUint32Row =
+    "    \"\" UINT(32)   \"\" 0 0                   4294967295          CHARACTERISTIC       "
+    "WEAK_LIMITS 0                    4294967295";
 const std::string kInt32Row =
     "    \"\" INT(32)    \"\" 0 -2147483648         2147483647          CHARACTERISTIC       "
     "WEAK_LIMITS -2147483648          2147483647";
@@ -154,6 +157,29 @@ TEST_F(SymbolFilesTest, FileLocalStaticsOfOneNameGoToTheLog) {
                                             "VARIABLE 0x0 " + nameField("count") + "0x20000004" + kInt32Row,
                                             "VARIABLE 0x0 " + nameField("count") + "0x20000008" + kInt32Row,
                                         }));
+}
+
+TEST_F(SymbolFilesTest, VariablesTheLinkerRemovedAreLeftOutAndListedInTheLog) {
+  // removed.c linked with --gc-sections: recalibrate, which nothing calls,
+  // is gone, and with it spare_trim, its static calls and the const
+  // trim_steps; their debug information says address 0. Only ticks is in
+  // the image. The const table is left out silently, as const data always
+  // is; the others are listed although no name repeats.
+  for (const char *dump : {"removed-dwarf4.txt", "removed-dwarf5.txt"}) {
+    ASSERT_TRUE(write(dataDump(dump))) << dump;
+    EXPECT_EQ(result.variablesAtAddressZero, 2u) << dump;
+    EXPECT_EQ(readFile(m51), crlfLines({"20000000H     SYMBOL  DATA  DWORD    ticks"})) << dump;
+    EXPECT_EQ(readFile(canape),
+              kHeader + crlfLines({"VARIABLE 0x0 " + nameField("ticks") + "0x20000000" + kUint32Row}))
+        << dump;
+    EXPECT_EQ(readFile(log()), crlfLines({
+                                   "Warning - Variable at address 0 left out: spare_trim",
+                                   "  Location File: /removed.c(10)",
+                                   "Warning - Variable at address 0 left out: recalibrate@calls",
+                                   "  Location File: /removed.c(14)",
+                               }))
+        << dump;
+  }
 }
 
 TEST_F(SymbolFilesTest, LeafShapesOfASmallController) {
