@@ -1,5 +1,6 @@
 // Runs the built quillmap executable as a user would, with a fake objdump
-// first in PATH, and checks its console, its exit code and the files it leaves.
+// first in PATH (the real one for the firmware the build makes), and checks
+// its console, its exit code and the files it leaves.
 #include "TestFiles.h"
 #include "app/ObjdumpRunner.h"
 #include "app/QuillmapVersion.h"
@@ -8,10 +9,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <random>
 #include <regex>
 #include <sstream>
@@ -365,5 +369,112 @@ TEST_F(DriverTest, ExactlyTheLeafCapIsCompleteAndOneLeafMoreIsCut) {
   }
 }
 
+/// The names arm-none-eabi-nm gives for the symbols of \p elf, with their
+/// addresses; a static local is named after the variable, a dot and a number.
+std::multimap<std::string, std::uint32_t> nmSymbols(const fs::path &elf, const fs::path &output) {
+  std::multimap<std::string, std::uint32_t> symbols;
+  EXPECT_EQ(runProgram("arm-none-eabi-nm", {elf.string()}, output.string()), 0);
+  std::istringstream lines(readFile(output));
+  std::string address;
+  std::string kind;
+  std::string name;
+  while (lines >> address >> kind >> name)
+    symbols.emplace(name.substr(0, name.find('.')),
+                    static_cast<std::uint32_t>(std::stoul(address, nullptr, 16)));
+  return symbols;
+}
+
+/// The decoded locations, such as "DW_OP_addr: 0", of the entries named
+/// \p name in \p dump.
+std::vector<std::string> locationsIn(const std::string &dump, const std::string &name) {
+  std::vector<std::string> locations;
+  std::istringstream lines(dump);
+  bool named = false;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find(">: Abbrev Number: ") != std::string::npos) named = false;
+    if (line.find("DW_AT_name") != std::string::npos && line.ends_with(": " + name)) named = true;
+    const std::size_t open = line.rfind('(');
+    if (named && line.find("DW_AT_location") != std::string::npos && open != std::string::npos)
+      locations.push_back(line.substr(open + 1, line.size() - open - 2));
+  }
+  return locations;
+}
+
+std::string hex8(std::uint32_t value) {
+  char text[9];
+  std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(value));
+  return text;
+}
+
+class TrimmedFirmwareTest : public DriverTest, public testing::WithParamInterface<const char *> {};
+
+TEST_P(TrimmedFirmwareTest, VariablesTheLinkerRemovedAreLeftOutAndListedInTheLog) {
+  // examples/trimmed, linked with --gc-sections: calibrate_filter, which
+  // nothing calls, is removed, and with it the data only it uses:
+  // spare_filter, its static calls and the const filter_taps. The debug
+  // information keeps them, at address 0.
+  const fs::path built = fs::path(QUILLMAP_FIRMWARE_DIR) / ("trimmed-" + std::string(GetParam()) + ".elf");
+  if (!fs::exists(built)) GTEST_SKIP() << "no example firmware built: " << built;
+  setEnvironment("PATH", originalPath_); // the real objdump
+  fs::copy_file(built, "trimmed.elf");
+
+  const auto symbols = nmSymbols("trimmed.elf", scratch_ / "nm");
+  for (const char *removed : {"calibrate_filter", "spare_filter", "calls", "filter_taps"})
+    EXPECT_EQ(symbols.count(removed), 0u) << removed;
+  ASSERT_EQ(symbols.count("tick_count"), 1u);
+  ASSERT_EQ(symbols.count("samples"), 2u);
+
+  EXPECT_EQ(runQuillmap({"trimmed.elf"}), 0);
+  EXPECT_EQ(withSecondsMasked(console_),
+            banner() + "inputFile : trimmed_ObjDump.txt\n"
+                       "outFileMap : trimmed_Vrx.m51\n"
+                       "elfFile : trimmed.elf\n"
+                       "ObjDump finished trimmed_ObjDump.txt -> Seconds Since Start: <s>\n"
+                       "Parsing Dwarf finished -> Seconds Since Start: <s>\n"
+                       "Variables at address 0 left out: 2\n"
+                       "Vrx M51 + CANape finished trimmed_Vrx.m51 -> Seconds Since Start: <s>\n");
+  const std::string dump = readFile("trimmed_ObjDump.txt");
+  for (const char *removed : {"spare_filter", "calls", "filter_taps"})
+    EXPECT_EQ(locationsIn(dump, removed), std::vector<std::string>{"DW_OP_addr: 0"}) << removed;
+
+  // The kept variables at the addresses nm gives; nothing of the removed
+  // ones, and nothing at all at address 0.
+  const std::string map = "\n" + readFile("trimmed_Vrx.m51"); // each line after a line feed
+  const std::string canape = readFile("trimmed_CANape.db");
+  for (const auto &[name, address] : symbols) {
+    if (name != "tick_count" && name != "samples") continue;
+    EXPECT_NE(map.find("\n" + hex8(address) + "H     SYMBOL  DATA  DWORD    " + name + "\r\n"),
+              std::string::npos)
+        << name;
+    std::string field = "'" + name + "'";
+    field.resize(100, ' ');
+    EXPECT_NE(canape.find("\nVARIABLE 0x0 " + field + "0x" + hex8(address) + "    \"\" UINT(32)"),
+              std::string::npos)
+        << name;
+  }
+  for (const char *removed : {"spare_filter", "calls", "filter_taps"}) {
+    EXPECT_EQ(map.find(removed), std::string::npos) << removed;
+    EXPECT_EQ(canape.find(removed), std::string::npos) << removed;
+  }
+  EXPECT_EQ(map.find("00000000H"), std::string::npos);
+  EXPECT_EQ(canape.find("0x00000000 "), std::string::npos);
+
+  const std::string sources = std::string(QUILLMAP_SOURCE_DIR) + "/examples/trimmed/";
+  EXPECT_EQ(readFile("trimmed_Vrx.m51_StyleWarnings.log"),
+            "Warning - Duplicate Static VariableName: samples\r\n"
+            "  Location File: " +
+                sources + "input.c(3)\r\n  Location File: " + sources +
+                "main.c(8)\r\n"
+                "Warning - Variable at address 0 left out: spare_filter\r\n"
+                "  Location File: " +
+                sources +
+                "main.c(11)\r\n"
+                "Warning - Variable at address 0 left out: calibrate_filter@calls\r\n"
+                "  Location File: " +
+                sources + "main.c(16)\r\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Variants, TrimmedFirmwareTest,
+                         testing::Values("dwarf4-O0", "dwarf5-O0", "dwarf4-Os", "dwarf5-Os"));
 
 } // namespace

@@ -11,6 +11,8 @@
       names from the image's DWARF, addresses and sizes from gdb, bit
       numbers from the field's position in memory, addresses of the
       variables from arm-none-eabi-nm, and the CANape file line by line.
+      Variables at address 0 (removed by the linker) must be absent from
+      both, not in the image by nm, and listed in the log.
   e2e.py layout --work DIR_DWARF2 DIR_DWARF4 DIR_DWARF5
       The map, the CANape file and the log must be byte-identical for
       DWARF 2, 4 and 5.
@@ -264,12 +266,20 @@ def command_truth(args):
     ranges = alloc_ranges(image)
     roots, answers = probe_with_gdb(args.elf, groups, unit_pcs(image))
 
-    # The expected lines: every leaf that is not reached through const.
+    # No variable lives at address 0: --gc-sections leaves the debug
+    # information of what it removed there. Such a variable has no lines;
+    # the log lists it when it would have had some.
+    left_out = [
+        variable for variable, group in groups if variable.address == 0 and any(not leaf.const for leaf in group)
+    ]
+
+    # The expected lines: every leaf that is not reached through const, of
+    # every variable not at address 0.
     expected = []
     answer_index = 0
     for index, (variable, group) in enumerate(groups):
         for leaf in group:
-            if not leaf.const:
+            if not leaf.const and variable.address != 0:
                 expected.append((leaf, answers[answer_index], index))
             answer_index += 1
 
@@ -317,7 +327,7 @@ def command_truth(args):
         lines_by_variable.setdefault(index, []).append(line)
     checked_variables = 0
     for index, (variable, group) in enumerate(groups):
-        if variable.const_top:
+        if variable.const_top or variable.address == 0:
             continue
         own = lines_by_variable.get(index)
         if not own:
@@ -365,13 +375,33 @@ def command_truth(args):
             else:
                 undescribed.append(symbol_name)
 
+    # The variables left out at address 0: really not in the image, and in
+    # the log after the duplicate-name warnings, in their order, each with
+    # its declaration line.
+    for variable in left_out:
+        short = image.name_of(variable.name_die)
+        if any(nm_name_matches(s[2], short) for s in symbols.get(0, [])):
+            failures.add("variable %s was left out, but nm has %s at address 0" % (variable.name, short))
+    log_path = os.path.join(elf_dir, name + "_Vrx.m51_StyleWarnings.log")
+    log = symbol_files.split_lines(open(log_path, "rb").read(), "log") if os.path.exists(log_path) else []
+    listed = symbol_files.address_zero_warnings(log)
+    wanted = [(v.name, image.int_attribute(v.name_die, "DW_AT_decl_line")) for v in left_out]
+    if [n for n, _ in listed] != [n for n, _ in wanted]:
+        failures.add("the log lists %s as left out at address 0, the image's DWARF gives %s" % (
+            [n for n, _ in listed], [n for n, _ in wanted]))
+    else:
+        for (listed_name, place), (_, line) in zip(listed, wanted):
+            if not place.endswith("(%d)" % line):
+                failures.add("log: %s left out at address 0 with place %r, declared on line %d" % (
+                    listed_name, place, line))
+
     no_c = ", ".join("%d %s" % (v, k) for k, v in sorted(counts.items()) if k not in ("scalar", "bit field"))
     print(
         "%s: %d map lines checked against gdb: %d scalars and %d bit fields of C expressions; lines the rules "
         "make without a C expression: %s. %d variables checked against nm; data symbols without debug "
-        "information: %s"
+        "information: %s; variables removed by the linker, left out at address 0: %s"
         % (name, len(map_lines), counts.get("scalar", 0), counts.get("bit field", 0), no_c or "none",
-           checked_variables, ", ".join(undescribed) or "none")
+           checked_variables, ", ".join(undescribed) or "none", ", ".join(v.name for v in left_out) or "none")
     )
     image.close()
     return failures.report()

@@ -116,3 +116,24 @@ def bit_suffix(start, bit_size):
 def canape_line(output_name, address, row):
     field = ("'" + output_name + "'  ").replace("@", "_").replace(":", "_")
     return "VARIABLE 0x0 " + field.ljust(100) + "0x%08x" % address + row
+
+
+ADDRESS_ZERO_WARNING = "Warning - Variable at address 0 left out: "
+DUPLICATE_WARNING = "Warning - Duplicate Static VariableName: "
+LOCATION_FILE = "  Location File: "
+
+
+def address_zero_warnings(log_lines):
+    """[(name, place)] of the variables the log lists as left out at address
+    0, in order. They come after every duplicate-name warning, each followed
+    by exactly one place line."""
+    listed = []
+    for number, line in enumerate(log_lines):
+        if line.startswith(ADDRESS_ZERO_WARNING):
+            following = log_lines[number + 1] if number + 1 < len(log_lines) else ""
+            if not following.startswith(LOCATION_FILE):
+                raise ValueError("log line %d: no place after %r" % (number + 1, line))
+            listed.append((line[len(ADDRESS_ZERO_WARNING):], following[len(LOCATION_FILE):]))
+        elif line.startswith(DUPLICATE_WARNING) and listed:
+            raise ValueError("log line %d: a duplicate-name warning after the variables at address 0" % (number + 1))
+    return listed
