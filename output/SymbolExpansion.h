@@ -44,8 +44,8 @@ public:
 /// than \p leafCap leaves: the expansion stopped after that many.
 bool expandLocatedVariables(const DwarfDatabase &database, LeafSink &sink, std::size_t leafCap = kLeafCap);
 
-/// The leaf list of all located variables, variable after variable, each in
-/// depth-first order. Holds at most kLeafCap leaves.
+/// The leaf list of all located variables but those at address 0, variable
+/// after variable, each in depth-first order. Holds at most kLeafCap leaves.
 std::vector<SymbolRecord> collectLeafSymbols(const DwarfDatabase &database);
 
 /// Appends the leaves of \p object to \p leaves, starting from \p record.
