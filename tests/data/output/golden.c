@@ -1,4 +1,4 @@
-/* Spec examples: one unsigned byte, bit fields, a structure, arrays. */
+/* Worked examples: one unsigned byte, bit fields, a structure, arrays. */
 unsigned char counter __attribute__((section(".counter")));
 
 struct Flags {
