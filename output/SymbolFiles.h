@@ -10,8 +10,9 @@ class DwarfDatabase;
 /// Writes the M51 map, the style warnings log (only when a name repeats) and
 /// the CANape database (unless \p canapeFileName is empty) in a single pass
 /// over the leaves. Each file is written to a temporary file beside it and
-/// renamed into place, so an existing file is either replaced whole or keeps
-/// its bytes. The map (with the log) and the CANape database are made and
+/// renamed into place once all files are written, so an existing file is
+/// either replaced whole or keeps its bytes, and an exception (no memory)
+/// leaves every existing file as it was. The map (with the log) and the CANape database are made and
 /// written at the same time, on two threads, while the leaves are still
 /// being found; a file that fails then is tried once more on its own.
 /// Returns false when a file could not be created or fully written, or when
@@ -55,6 +56,11 @@ public:
   virtual ~SymbolFileSink() = default;
   /// Stores the whole of \p text as file \p which; false when it could not.
   virtual bool store(SymbolFile which, SymbolFileText &text) = 0;
+  /// Puts file \p which, stored whole, in place. Called on the calling
+  /// thread once every file of the pass is stored, so that a pass that
+  /// fails on the way (no memory) puts none in place. False when a stored
+  /// file could not be put in place; true when none is waiting.
+  virtual bool commit(SymbolFile) { return true; }
   /// Says on the console that file \p which could not be stored. Called
   /// after all files are stored, in the order of SymbolFile.
   virtual void reportFailure(SymbolFile which) = 0;
