@@ -4,12 +4,17 @@
 #include "app/NameDerivation.h"
 #include "app/ObjdumpRunner.h"
 #include "app/VersionBanner.h"
+#include "output/InterruptCleanup.h"
+#include "output/ReplacementFile.h"
 #include "output/SymbolFiles.h"
 #include "reader/DwarfDatabase.h"
 
 #include <ctime>
 #include <iostream>
+#include <new>
+#include <stdexcept>
 #include <string>
+#include <system_error>
 
 namespace {
 
@@ -37,22 +42,37 @@ private:
   std::time_t start_;
 };
 
-int runOnPath(const std::string &inputPath) {
-  const DerivedNames names = deriveNames(inputPath);
+/// Runs objdump into a temporary file that replaces the dump only when
+/// objdump succeeded: a failed, missing or killed objdump leaves the dump of
+/// an earlier run as it was. False when the console has said why it failed.
+bool makeDump(const DerivedNames &names) {
+  const std::string elfPath = names.directoryPart + names.baseName + names.extension;
+  printLine(ConsoleTexts::kElfFile + elfPath);
+  ReplacementFile dump(names.dumpFileName);
+  if (!dump.isOpen()) {
+    printLine(ConsoleTexts::kCanNotCreateFile + names.dumpFileName);
+    return false;
+  }
+  const int exitCode = runObjdump(elfPath, dump);
+  if (exitCode != 0) {
+    printLine(ConsoleTexts::kObjDumpFailed + std::to_string(exitCode) + ConsoleTexts::kObjDumpFailedTail +
+              names.dumpFileName);
+    return false;
+  }
+  if (!dump.commit()) {
+    printLine(ConsoleTexts::kCanNotCreateFile + names.dumpFileName);
+    return false;
+  }
+  return true;
+}
+
+int runOnNames(const DerivedNames &names) {
   printLine(ConsoleTexts::kInputFile + names.dumpFileName);
   printLine(ConsoleTexts::kOutFileMap + names.mapFileName);
   const ProgressClock clock;
 
   if (names.isElf) {
-    const std::string elfPath = names.directoryPart + names.baseName + names.extension;
-    printLine(ConsoleTexts::kElfFile + elfPath);
-    const int exitCode = runObjdump(elfPath, names.dumpFileName);
-    if (exitCode != 0) {
-      // A failed or missing objdump leaves no dump worth parsing.
-      printLine(ConsoleTexts::kObjDumpFailed + std::to_string(exitCode) + ConsoleTexts::kObjDumpFailedTail +
-                names.dumpFileName);
-      return 1;
-    }
+    if (!makeDump(names)) return 1;
     clock.printProgress(ConsoleTexts::kObjDumpFinished + names.dumpFileName);
   }
 
@@ -74,6 +94,39 @@ int runOnPath(const std::string &inputPath) {
     printLine(ConsoleTexts::kCanNotCreateFile + fileName);
   clock.printProgress(ConsoleTexts::kOutputFinished + names.mapFileName);
   return result.complete() ? 0 : 1;
+}
+
+/// Says that the run could not get the memory it needed. Prints without
+/// making a new string: there may be no memory for one.
+int reportNoMemory(const DerivedNames &names) {
+  std::cout << ConsoleTexts::kNotEnoughMemory << names.dumpFileName << '\n' << std::flush;
+  return 1;
+}
+
+bool isShortOfResources(const std::system_error &error) {
+  const std::error_code code = error.code();
+  return code == std::errc::not_enough_memory || code == std::errc::resource_unavailable_try_again ||
+         code == std::errc::too_many_files_open || code == std::errc::too_many_files_open_in_system;
+}
+
+/// The run on \p inputPath. A run that runs out of memory, or of threads or
+/// files to be had, ends in an exception: as it unwinds, the temporary files
+/// are removed and the objects freed, and every existing file keeps its bytes.
+int runOnPath(const std::string &inputPath) {
+  InterruptCleanup::installHandlers();
+  DerivedNames names;
+  try {
+    names = deriveNames(inputPath);
+    return runOnNames(names);
+  } catch (const std::bad_alloc &) {
+    return reportNoMemory(names);
+  } catch (const std::length_error &) {
+    // A size beyond what can ever be had.
+    return reportNoMemory(names);
+  } catch (const std::system_error &error) {
+    if (!isShortOfResources(error)) throw;
+    return reportNoMemory(names);
+  }
 }
 
 } // namespace

@@ -4,5 +4,7 @@
 /// then the usage text when no path is given, else name derivation, the
 /// objdump run for an ELF path, the database, and the symbol files. Returns
 /// the process exit code: 0, or 1 when objdump failed, the dump could not be
-/// opened, a symbol file could not be written or the symbol list was cut.
+/// made or opened, a symbol file could not be written, the symbol list was
+/// cut or the run ran out of memory. An interrupt ends the process with 128 +
+/// the signal number.
 int runQuillmap(int argc, char **argv);

@@ -1,6 +1,8 @@
 #include "app/ObjdumpRunner.h"
 
 #include "app/ConsoleTexts.h"
+#include "output/InterruptCleanup.h"
+#include "output/ReplacementFile.h"
 
 #ifdef _WIN32
 #include "app/WindowsCommandLine.h"
@@ -8,7 +10,7 @@
 #include <windows.h>
 #else
 #include <cerrno>
-#include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -38,7 +40,8 @@ void closeIfSet(HANDLE handle) {
 } // namespace
 
 int runProgram(const std::string &program, const std::vector<std::string> &arguments,
-               const std::string &stdoutFileName) {
+               ReplacementFile &output) {
+  if (!output.isOpen()) return kCannotStartExitCode;
   std::vector<std::string> all{program};
   all.insert(all.end(), arguments.begin(), arguments.end());
   // CreateProcessA may write into the command line, so it gets its own buffer.
@@ -46,12 +49,11 @@ int runProgram(const std::string &program, const std::vector<std::string> &argum
   std::vector<char> buffer(commandLine.begin(), commandLine.end());
   buffer.push_back('\0');
 
-  SECURITY_ATTRIBUTES inherit{};
-  inherit.nLength = sizeof(inherit);
-  inherit.bInheritHandle = TRUE;
-  HANDLE output = CreateFileA(stdoutFileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (output == INVALID_HANDLE_VALUE) return kCannotStartExitCode;
+  // The child writes through an inheritable copy of the handle.
+  HANDLE outputCopy = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), static_cast<HANDLE>(output.nativeFile()), GetCurrentProcess(),
+                       &outputCopy, 0, TRUE, DUPLICATE_SAME_ACCESS))
+    return kCannotStartExitCode;
   HANDLE input = inheritableStdHandle(STD_INPUT_HANDLE);
   HANDLE error = inheritableStdHandle(STD_ERROR_HANDLE);
 
@@ -59,48 +61,106 @@ int runProgram(const std::string &program, const std::vector<std::string> &argum
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = input;
-  startup.hStdOutput = output;
+  startup.hStdOutput = outputCopy;
   startup.hStdError = error;
   PROCESS_INFORMATION process{};
-  // No application name: CreateProcessA then searches PATH and appends ".exe".
-  const BOOL started =
-      CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
+  bool started = false;
+  {
+    const InterruptCleanup::Change change;
+    // No application name: CreateProcessA then searches PATH and appends ".exe".
+    started = change && CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                       &startup, &process) != 0;
+    if (started) InterruptCleanup::setChild(change, process.hProcess);
+  }
   closeIfSet(input);
   closeIfSet(error);
-  CloseHandle(output);
+  CloseHandle(outputCopy);
   if (!started) return kCannotStartExitCode;
 
   WaitForSingleObject(process.hProcess, INFINITE);
   DWORD exitCode = 0;
   if (!GetExitCodeProcess(process.hProcess, &exitCode)) exitCode = kCannotStartExitCode;
   CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  {
+    const InterruptCleanup::Change change;
+    // When the process is ending, the handler still needs the handle.
+    if (!InterruptCleanup::clearChild(change)) return kCannotStartExitCode;
+    CloseHandle(process.hProcess);
+  }
   return static_cast<int>(exitCode);
 }
 
 #else
 
+namespace {
+
+/// The file actions and attributes of one posix_spawn call.
+class SpawnSetup {
+public:
+  SpawnSetup() {
+    ready_ = posix_spawn_file_actions_init(&actions) == 0;
+    if (ready_ && posix_spawnattr_init(&attributes) != 0) {
+      posix_spawn_file_actions_destroy(&actions);
+      ready_ = false;
+    }
+  }
+  ~SpawnSetup() {
+    if (!ready_) return;
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  SpawnSetup(const SpawnSetup &) = delete;
+  SpawnSetup &operator=(const SpawnSetup &) = delete;
+
+  bool ready() const { return ready_; }
+
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attributes;
+
+private:
+  bool ready_ = false;
+};
+
+} // namespace
+
 int runProgram(const std::string &program, const std::vector<std::string> &arguments,
-               const std::string &stdoutFileName) {
+               ReplacementFile &output) {
+  if (!output.isOpen()) return kCannotStartExitCode;
   std::vector<char *> argv;
   argv.push_back(const_cast<char *>(program.c_str()));
   for (const std::string &argument : arguments)
     argv.push_back(const_cast<char *>(argument.c_str()));
   argv.push_back(nullptr);
 
-  // The child opens the file as its standard output, as "> file" would.
-  posix_spawn_file_actions_t actions;
-  if (posix_spawn_file_actions_init(&actions) != 0) return kCannotStartExitCode;
-  if (posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, stdoutFileName.c_str(),
-                                       O_WRONLY | O_CREAT | O_TRUNC, 0666) != 0) {
-    posix_spawn_file_actions_destroy(&actions);
+  // The child writes into the file already made, as its standard output; it
+  // opens no path of its own.
+  SpawnSetup setup;
+  if (!setup.ready() ||
+      posix_spawn_file_actions_adddup2(&setup.actions, output.nativeFile(), STDOUT_FILENO) != 0)
     return kCannotStartExitCode;
-  }
   pid_t pid = 0;
-  const int spawnError = posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawnError != 0) return kCannotStartExitCode;
+  {
+    const InterruptCleanup::Change change;
+    if (!change) return kCannotStartExitCode;
+    // The child starts with the signals this thread had before the change.
+    if (posix_spawnattr_setsigmask(&setup.attributes, &change.previousMask()) != 0 ||
+        posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETSIGMASK) != 0)
+      return kCannotStartExitCode;
+    if (posix_spawnp(&pid, program.c_str(), &setup.actions, &setup.attributes, argv.data(), environ) != 0)
+      return kCannotStartExitCode;
+    InterruptCleanup::setChild(change, pid);
+  }
 
+  // Waits without reaping: until the child is forgotten, its process id
+  // names no other process.
+  siginfo_t info{};
+  while (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
+  }
+  {
+    const InterruptCleanup::Change change;
+    // When the process is ending, the handler still needs the process id.
+    if (!InterruptCleanup::clearChild(change)) return kCannotStartExitCode;
+  }
   int status = 0;
   while (waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) return kCannotStartExitCode;
@@ -112,6 +172,16 @@ int runProgram(const std::string &program, const std::vector<std::string> &argum
 
 #endif
 
-int runObjdump(const std::string &elfPath, const std::string &dumpFileName) {
-  return runProgram(ConsoleTexts::kObjDumpProgram, {ConsoleTexts::kObjDumpSwitches, elfPath}, dumpFileName);
+std::string objdumpFileArgument(const std::string &elfPath) {
+  if (elfPath.empty() || (elfPath[0] != '-' && elfPath[0] != '@')) return elfPath;
+#ifdef _WIN32
+  return ".\\" + elfPath;
+#else
+  return "./" + elfPath;
+#endif
+}
+
+int runObjdump(const std::string &elfPath, ReplacementFile &dump) {
+  return runProgram(ConsoleTexts::kObjDumpProgram,
+                    {ConsoleTexts::kObjDumpSwitches, objdumpFileArgument(elfPath)}, dump);
 }

@@ -3,19 +3,27 @@
 #include <string>
 #include <vector>
 
+class ReplacementFile;
+
 /// The exit code reported for a program that could not be started.
 inline constexpr int kCannotStartExitCode = 127;
 
 /// Starts \p program with \p arguments (the program name itself is not among
-/// them), its standard output written to \p stdoutFileName (created or
-/// truncated), standard input and error shared with this process, and waits
-/// for it. No command processor is involved, so the arguments reach the
-/// program exactly as given. A program name without a directory is searched
-/// for in PATH. Returns the program's exit code, 128 + signal number when a
-/// signal ended it, or kCannotStartExitCode when it could not be started.
+/// them), its standard output written into the open \p output, standard
+/// input and error shared with this process, and waits for it. No command
+/// processor is involved, so the arguments reach the program exactly as
+/// given. A program name without a directory is searched for in PATH. While
+/// it runs, an interrupt ends it (InterruptCleanup). Returns the program's
+/// exit code, 128 + signal number when a signal ended it, or
+/// kCannotStartExitCode when it could not be started.
 int runProgram(const std::string &program, const std::vector<std::string> &arguments,
-               const std::string &stdoutFileName);
+               ReplacementFile &output);
+
+/// The argument that names \p elfPath to objdump: a path that starts with
+/// '-' or '@' would be read as an option or a file of options, so it gets
+/// "./" (".\" on Windows) before it.
+std::string objdumpFileArgument(const std::string &elfPath);
 
 /// Runs "arm-none-eabi-objdump -WlLiaprmfFsoRt <elfPath>" with its standard
-/// output in \p dumpFileName; returns as runProgram() does.
-int runObjdump(const std::string &elfPath, const std::string &dumpFileName);
+/// output in \p dump; returns as runProgram() does.
+int runObjdump(const std::string &elfPath, ReplacementFile &dump);

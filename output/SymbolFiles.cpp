@@ -207,16 +207,25 @@ LineText<LineCount, AppendLine> lineText(std::string_view head, LineCount lineCo
   return LineText<LineCount, AppendLine>(head, lineCount, appendLine);
 }
 
-/// Writes each text to its file through a temporary file, so that a file is
-/// either replaced whole or left as it was. A file that cannot be created or
-/// fully written (a missing or read-only directory, a full disk) fails alone;
-/// the other files are still tried.
+/// Writes each text to a temporary file, which commit() renames over the
+/// file, so that a file is either replaced whole or left as it was. A file
+/// that cannot be created or fully written (a missing or read-only
+/// directory, a full disk) fails alone; the other files are still tried.
+/// Temporary files not put in place are removed with the sink.
 class FileSink final : public SymbolFileSink {
 public:
   FileSink(const std::string &m51FileName, const std::string &canapeFileName)
       : m51FileName_(m51FileName), canapeFileName_(canapeFileName) {}
 
-  bool store(SymbolFile which, SymbolFileText &text) override { return writeWhole(nameOf(which), text); }
+  bool store(SymbolFile which, SymbolFileText &text) override {
+    // Each file is stored by one thread; each has a slot of its own.
+    waiting_[index(which)] = writeWhole(nameOf(which), text);
+    return waiting_[index(which)] != nullptr;
+  }
+  bool commit(SymbolFile which) override {
+    const std::unique_ptr<ReplacementFile> file = std::move(waiting_[index(which)]);
+    return file == nullptr || file->commit();
+  }
   std::string nameOf(SymbolFile which) const override {
     switch (which) {
     case SymbolFile::StyleWarnings:
@@ -230,18 +239,24 @@ public:
   }
 
 private:
-  static bool writeWhole(const std::string &fileName, SymbolFileText &text) {
-    ReplacementFile file(fileName);
-    if (!file.isOpen()) return false;
+  static std::size_t index(SymbolFile which) { return static_cast<std::size_t>(which); }
+
+  /// The whole text in a closed temporary file; null when it could not be.
+  static std::unique_ptr<ReplacementFile> writeWhole(const std::string &fileName, SymbolFileText &text) {
+    auto file = std::make_unique<ReplacementFile>(fileName);
+    if (!file->isOpen()) return nullptr;
     std::string chunk;
     chunk.reserve(kChunkSize + 4096);
     while (text.nextChunk(chunk))
-      if (!file.write(chunk)) return false;
-    return file.commit();
+      if (!file->write(chunk)) return nullptr;
+    if (!file->close()) return nullptr;
+    return file;
   }
 
   const std::string &m51FileName_;
   const std::string &canapeFileName_;
+  /// Indexed by SymbolFile: the files stored and not yet put in place.
+  std::unique_ptr<ReplacementFile> waiting_[3];
 };
 
 /// Keeps each text in memory.
@@ -409,12 +424,16 @@ SymbolFilesResult produceSymbolFiles(const DwarfDatabase &database, bool withCan
     throw;
   }
   pass.feed.finish(pass.leaves.size());
-  if (helpers.join() && withCanape) {
+  const bool allOnThreads = helpers.join();
+  // Every file is made: those stored go into place together.
+  for (const SymbolFile which : kSymbolFiles)
+    if (stored[index(which)]) stored[index(which)] = sink.commit(which);
+  if (allOnThreads && withCanape) {
     // On a nearly full disk, the other file's temporary copy may have taken
     // the room a file needed: a file that failed is tried once more on its
     // own, in the files' order, where one after the other it may fit.
     for (const SymbolFile which : kSymbolFiles)
-      if (!stored[index(which)]) stored[index(which)] = store(which);
+      if (!stored[index(which)]) stored[index(which)] = store(which) && sink.commit(which);
   }
 
   SymbolFilesResult result;

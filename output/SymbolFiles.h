@@ -27,12 +27,13 @@ struct SymbolFilesResult {
 /// Writes the M51 map, the style warnings log (only when a name repeats or a
 /// variable at address 0 was left out) and the CANape database (unless
 /// \p canapeFileName is empty) in a single pass over the leaves. Each file is
-/// written to a temporary file beside it and renamed into place, so an
-/// existing file is either replaced whole or keeps its bytes. The map (with
-/// the log) and the CANape database are made and written at the same time,
-/// on two threads, while the leaves are still being found; a file that fails
-/// then is tried once more on its own. Prints nothing: the result says what
-/// went wrong.
+/// written to a temporary file beside it and renamed into place once all
+/// files are written, so an existing file is either replaced whole or keeps
+/// its bytes, and an exception (no memory) leaves every existing file as it
+/// was. The map (with the log) and the CANape database are made and written
+/// at the same time, on two threads, while the leaves are still being found;
+/// a file that fails then is tried once more on its own. Prints nothing: the
+/// result says what went wrong.
 SymbolFilesResult writeSymbolFiles(const std::string &m51FileName, const std::string &canapeFileName,
                                    const DwarfDatabase &database);
 
@@ -74,6 +75,11 @@ public:
   virtual ~SymbolFileSink() = default;
   /// Stores the whole of \p text as file \p which; false when it could not.
   virtual bool store(SymbolFile which, SymbolFileText &text) = 0;
+  /// Puts file \p which, stored whole, in place. Called on the calling
+  /// thread once every file of the pass is stored, so that a pass that
+  /// fails on the way (no memory) puts none in place. False when a stored
+  /// file could not be put in place; true when none is waiting.
+  virtual bool commit(SymbolFile) { return true; }
   /// The name of file \p which, for the result of the pass.
   virtual std::string nameOf(SymbolFile which) const = 0;
 };

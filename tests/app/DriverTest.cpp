@@ -1,6 +1,7 @@
 // Runs the built quillmap executable as a user would, with a fake objdump
 // first in PATH (the real one for the firmware the build makes), and checks
 // its console, its exit code and the files it leaves.
+#include "ProgramRuns.h"
 #include "TestFiles.h"
 #include "app/ObjdumpRunner.h"
 #include "app/QuillmapVersion.h"
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -30,10 +32,12 @@ namespace {
 constexpr char kPathListSeparator = ';';
 constexpr const char *kBannerFileName = QUILLMAP_WINDOWS_FILE_NAME;
 void setEnvironment(const char *name, const std::string &value) { _putenv_s(name, value.c_str()); }
+void unsetEnvironment(const char *name) { _putenv_s(name, ""); }
 #else
 constexpr char kPathListSeparator = ':';
 constexpr const char *kBannerFileName = QUILLMAP_OTHER_FILE_NAME;
 void setEnvironment(const char *name, const std::string &value) { setenv(name, value.c_str(), 1); }
+void unsetEnvironment(const char *name) { unsetenv(name); }
 #endif
 
 using TestFiles::readFile;
@@ -80,6 +84,8 @@ protected:
     setEnvironment("QUILLMAP_FAKE_RECORD", recordFile().string());
     setEnvironment("QUILLMAP_FAKE_PAYLOAD", payloadFile().string());
     setEnvironment("QUILLMAP_FAKE_EXIT", "0");
+    unsetEnvironment("QUILLMAP_FAKE_RAISE");
+    unsetEnvironment("QUILLMAP_FAKE_HOLD_FD");
     setPayload(awkwardPayload());
   }
 
@@ -110,7 +116,7 @@ protected:
 
   /// Runs quillmap with \p arguments; returns its exit code and keeps its console.
   int runQuillmap(const std::vector<std::string> &arguments) {
-    const int exitCode = runProgram(QUILLMAP_EXE, arguments, consoleFile().string());
+    const int exitCode = ProgramRuns::runWithOutputIn(QUILLMAP_EXE, arguments, consoleFile());
     console_ = readFile(consoleFile());
     return exitCode;
   }
@@ -255,10 +261,167 @@ TEST_P(ObjdumpFailureTest, StopsWithExitCodeOneAndWritesNothing) {
                           "elfFile : app.elf\n"
                           "ObjDump failed (exit code " +
                           std::to_string(GetParam()) + "): app_ObjDump.txt\n");
-  EXPECT_EQ(filesLeft(), (std::vector<std::string>{"app.elf", "app_ObjDump.txt"}));
+  EXPECT_EQ(filesLeft(), (std::vector<std::string>{"app.elf"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(ExitCodes, ObjdumpFailureTest, testing::Values(1, 2, 126, 255));
+
+struct EarlierDumpCase {
+  const char *name;
+  const char *exitCode;
+  /// The signal objdump kills itself with after writing, or null.
+  const char *raise;
+  bool objdumpMissing;
+  int reportedExitCode;
+};
+
+const EarlierDumpCase kEarlierDumpCases[] = {
+    {"FailsAfterWriting", "1", nullptr, false, 1},
+    {"KilledAfterWriting", "0", "9", false, 128 + 9},
+    {"Missing", "0", nullptr, true, 127},
+};
+
+void PrintTo(const EarlierDumpCase &c, std::ostream *os) { *os << c.name; }
+
+class EarlierDumpTest : public DriverTest, public testing::WithParamInterface<EarlierDumpCase> {};
+
+// objdump writes into a temporary file, which replaces the dump only when
+// objdump succeeded.
+TEST_P(EarlierDumpTest, IsKeptWhenObjdumpDoesNotSucceed) {
+  const EarlierDumpCase &c = GetParam();
+  setEnvironment("QUILLMAP_FAKE_EXIT", c.exitCode);
+  if (c.raise != nullptr) setEnvironment("QUILLMAP_FAKE_RAISE", c.raise);
+  if (c.objdumpMissing) setEnvironment("PATH", (scratch_ / "empty-bin").string());
+  writeFile("app.elf", "");
+  writeFile("app_ObjDump.txt", "earlier dump\n");
+  writeEarlierOutputs();
+
+  EXPECT_EQ(runQuillmap({"app.elf"}), 1);
+  EXPECT_EQ(console_, banner() +
+                          "inputFile : app_ObjDump.txt\n"
+                          "outFileMap : app_Vrx.m51\n"
+                          "elfFile : app.elf\n"
+                          "ObjDump failed (exit code " +
+                          std::to_string(c.reportedExitCode) + "): app_ObjDump.txt\n");
+  EXPECT_EQ(readFile("app_ObjDump.txt"), "earlier dump\n");
+  expectEarlierOutputsKept();
+  EXPECT_EQ(filesLeft(), (std::vector<std::string>{"app.elf", "app_CANape.db", "app_ObjDump.txt",
+                                                   "app_Vrx.m51", "app_Vrx.m51_StyleWarnings.log"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Objdumps, EarlierDumpTest, testing::ValuesIn(kEarlierDumpCases));
+
+struct UncreatableDumpCase {
+  const char *name;
+  const char *elfPath;
+  const char *dumpFileName;
+  bool dumpNameIsAFolder;
+};
+
+const UncreatableDumpCase kUncreatableDumpCases[] = {
+    {"MissingFolder", "missing/app.elf", "missing/app_ObjDump.txt", false},
+    {"DumpNameIsAFolder", "app.elf", "app_ObjDump.txt", true},
+};
+
+void PrintTo(const UncreatableDumpCase &c, std::ostream *os) { *os << c.name; }
+
+class UncreatableDumpTest : public DriverTest, public testing::WithParamInterface<UncreatableDumpCase> {};
+
+TEST_P(UncreatableDumpTest, IsReportedAndObjdumpDoesNotRun) {
+  const UncreatableDumpCase &c = GetParam();
+  if (c.dumpNameIsAFolder) fs::create_directory(c.dumpFileName);
+  const std::string stem = std::string(c.elfPath).substr(0, std::string(c.elfPath).size() - 4);
+
+  EXPECT_EQ(runQuillmap({c.elfPath}), 1);
+  EXPECT_EQ(console_, banner() + "inputFile : " + c.dumpFileName + "\noutFileMap : " + stem +
+                          "_Vrx.m51\nelfFile : " + c.elfPath + "\nCan not create file: " + c.dumpFileName +
+                          "\n");
+  EXPECT_FALSE(fs::exists(recordFile()));
+  EXPECT_TRUE(filesLeft().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Dumps, UncreatableDumpTest, testing::ValuesIn(kUncreatableDumpCases));
+
+struct OptionLikeNameCase {
+  const char *name;
+  const char *elfPath;
+  /// A file put beside the image: what objdump would read as its options.
+  const char *besideName;
+  const char *besideText;
+};
+
+const OptionLikeNameCase kOptionLikeNameCases[] = {
+    {"Dash", "-H.elf", nullptr, nullptr},
+    {"ResponseFile", "@fw.elf", "fw.elf", "-H\n"},
+};
+
+void PrintTo(const OptionLikeNameCase &c, std::ostream *os) { *os << c.name; }
+
+class OptionLikeNameTest : public DriverTest, public testing::WithParamInterface<OptionLikeNameCase> {};
+
+// objdump reads a word that starts with '-' as an option and one that
+// starts with '@' as a file of options; the image must reach it as a file.
+TEST_P(OptionLikeNameTest, ReachesTheRealObjdumpAsAFile) {
+  const OptionLikeNameCase &c = GetParam();
+  const fs::path image = fs::path(QUILLMAP_FIRMWARE_DIR) / "demo-dwarf4-O0.elf";
+  if (!fs::exists(image)) GTEST_SKIP() << "no example firmware built: " << image;
+  setEnvironment("PATH", originalPath_);
+  fs::create_directory("plain");
+  fs::copy_file(image, "plain/fw.elf");
+  ASSERT_EQ(runQuillmap({"plain/fw.elf"}), 0) << console_;
+  fs::copy_file(image, c.elfPath);
+  if (c.besideName != nullptr) writeFile(c.besideName, c.besideText);
+
+  EXPECT_EQ(runQuillmap({c.elfPath}), 0) << console_;
+  EXPECT_NE(console_.find(std::string("\nelfFile : ") + c.elfPath + "\n"), std::string::npos) << console_;
+  const std::string stem = std::string(c.elfPath).substr(0, std::string(c.elfPath).size() - 4);
+  ASSERT_GT(readFile("plain/fw_Vrx.m51").size(), 1000u);
+  for (const char *suffix : {"_Vrx.m51", "_CANape.db", "_Vrx.m51_StyleWarnings.log"}) {
+    EXPECT_EQ(fs::exists(stem + suffix), fs::exists(std::string("plain/fw") + suffix)) << suffix;
+    EXPECT_EQ(readFile(stem + suffix), readFile(std::string("plain/fw") + suffix)) << suffix;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, OptionLikeNameTest, testing::ValuesIn(kOptionLikeNameCases));
+
+#ifndef _WIN32
+struct SignalCase {
+  const char *name;
+  int signal;
+};
+
+const SignalCase kSignalCases[] = {{"Interrupt", SIGINT}, {"Terminate", SIGTERM}, {"HangUp", SIGHUP}};
+
+void PrintTo(const SignalCase &c, std::ostream *os) { *os << c.name; }
+
+class SignalWhileObjdumpRunsTest : public DriverTest, public testing::WithParamInterface<SignalCase> {};
+
+TEST_P(SignalWhileObjdumpRunsTest, EndsObjdumpRemovesItsOutputAndKeepsTheEarlierDump) {
+  const int signal = GetParam().signal;
+  writeFile("app.elf", "");
+  writeFile("app_ObjDump.txt", "earlier dump\n");
+  // The fake objdump, once it has written its output, says "R" through the
+  // pipe, sleeps, and then says "S"; the pipe closes when it ends.
+  int pipeEnds[2];
+  ASSERT_EQ(pipe(pipeEnds), 0);
+  setEnvironment("QUILLMAP_FAKE_HOLD_FD", std::to_string(pipeEnds[1]));
+  ProgramRuns::StartedProgram quillmap(QUILLMAP_EXE, {"app.elf"}, consoleFile());
+  close(pipeEnds[1]);
+  char said = 0;
+  ASSERT_EQ(read(pipeEnds[0], &said, 1), 1);
+  ASSERT_EQ(said, 'R');
+  ASSERT_EQ(filesLeft().size(), 3u) << "no temporary dump beside the earlier one";
+
+  kill(quillmap.pid(), signal);
+  EXPECT_EQ(ProgramRuns::exitCodeOf(quillmap.wait()), 128 + signal);
+  EXPECT_EQ(read(pipeEnds[0], &said, 1), 0) << "objdump went on running";
+  close(pipeEnds[0]);
+  EXPECT_EQ(readFile("app_ObjDump.txt"), "earlier dump\n");
+  EXPECT_EQ(filesLeft(), (std::vector<std::string>{"app.elf", "app_ObjDump.txt"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, SignalWhileObjdumpRunsTest, testing::ValuesIn(kSignalCases));
+#endif
 
 TEST_F(DriverTest, FailingObjdumpKeepsEarlierOutputs) {
   setEnvironment("QUILLMAP_FAKE_EXIT", "1");
@@ -373,7 +536,7 @@ TEST_F(DriverTest, ExactlyTheLeafCapIsCompleteAndOneLeafMoreIsCut) {
 /// addresses; a static local is named after the variable, a dot and a number.
 std::multimap<std::string, std::uint32_t> nmSymbols(const fs::path &elf, const fs::path &output) {
   std::multimap<std::string, std::uint32_t> symbols;
-  EXPECT_EQ(runProgram("arm-none-eabi-nm", {elf.string()}, output.string()), 0);
+  EXPECT_EQ(ProgramRuns::runWithOutputIn("arm-none-eabi-nm", {elf.string()}, output.string()), 0);
   std::istringstream lines(readFile(output));
   std::string address;
   std::string kind;

@@ -2,14 +2,23 @@
 // PATH. Controlled by the environment the test hands down through quillmap:
 //   QUILLMAP_FAKE_RECORD   file to which each argument is appended, ended by '\0'
 //   QUILLMAP_FAKE_PAYLOAD  file copied byte for byte to standard output
+//   QUILLMAP_FAKE_HOLD_FD  after the payload: writes "R" (running) to this
+//                          inherited descriptor, sleeps 20 seconds, writes
+//                          "S" (survived) and goes on
+//   QUILLMAP_FAKE_RAISE    after that: a signal number it kills itself with
 //   QUILLMAP_FAKE_EXIT     exit code (default 0)
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#else
+#include <unistd.h>
 #endif
 
 int main(int argc, char **argv) {
@@ -34,6 +43,15 @@ int main(int argc, char **argv) {
     std::fclose(payload);
   }
   if (std::fflush(stdout) != 0) return 93;
+#ifndef _WIN32
+  if (const char *hold = std::getenv("QUILLMAP_FAKE_HOLD_FD")) {
+    const int descriptor = std::atoi(hold);
+    if (write(descriptor, "R", 1) != 1) return 94;
+    std::this_thread::sleep_for(std::chrono::seconds(20));
+    if (write(descriptor, "S", 1) != 1) return 95;
+  }
+#endif
+  if (const char *signal = std::getenv("QUILLMAP_FAKE_RAISE")) std::raise(std::atoi(signal));
   const char *exitCode = std::getenv("QUILLMAP_FAKE_EXIT");
   return exitCode != nullptr ? std::atoi(exitCode) : 0;
 }

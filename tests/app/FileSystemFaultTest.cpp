@@ -2,12 +2,16 @@
 // read, output paths that cannot be written, a disk that fills up. Each run
 // must end with its message and exit code 1, and every output file must be
 // either completely rewritten or left with its earlier bytes, never cut.
+#include "ProgramRuns.h"
 #include "TestFiles.h"
 #include "app/ObjdumpRunner.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -33,6 +37,53 @@ const fs::path kBigOutputDump = fs::path(QUILLMAP_SOURCE_DIR) / "tests/data/outp
 const fs::path kStaticsDump = fs::path(QUILLMAP_SOURCE_DIR) / "tests/data/output/statics-dwarf4.txt";
 
 const std::vector<std::string> kOutputs = {"app_Vrx.m51", "app_CANape.db", "app_Vrx.m51_StyleWarnings.log"};
+
+/// A dump of one unit with \p count int variables, laid out as objdump 2.40
+/// prints them: 300 bytes a variable, whose files are 300 bytes more.
+void writeManyVariablesDump(const fs::path &path, std::size_t count) {
+  std::string text = "\napp.elf:     file format elf32-littlearm\n\n"
+                     "Contents of the .debug_info section:\n\n"
+                     "  Compilation Unit @ offset 0:\n"
+                     "   Version:       4\n"
+                     "   Abbrev Offset: 0\n"
+                     "   Pointer Size:  4\n"
+                     " <0><b>: Abbrev Number: 1 (DW_TAG_compile_unit)\n"
+                     "    <c>   DW_AT_name        : many.c\n"
+                     " <1><20>: Abbrev Number: 2 (DW_TAG_base_type)\n"
+                     "    <21>   DW_AT_byte_size   : 4\n"
+                     "    <22>   DW_AT_encoding    : 5\t(signed)\n"
+                     "    <23>   DW_AT_name        : int\n";
+  std::ofstream out(path, std::ios::binary);
+  char entry[512];
+  std::uint32_t offset = 0x30;
+  for (std::size_t i = 0; i < count; ++i, offset += 0x14) {
+    const std::uint32_t address = 0x20000000u + 4u * static_cast<std::uint32_t>(i);
+    text.append(entry,
+                static_cast<std::size_t>(std::snprintf(
+                    entry, sizeof entry,
+                    " <1><%x>: Abbrev Number: 3 (DW_TAG_variable)\n"
+                    "    <%x>   DW_AT_name        : many_variable_%zu\n"
+                    "    <%x>   DW_AT_decl_file   : 1\n"
+                    "    <%x>   DW_AT_decl_line   : %zu\n"
+                    "    <%x>   DW_AT_type        : <0x20>\n"
+                    "    <%x>   DW_AT_location    : 5 byte block: 3 %x %x %x %x \t(DW_OP_addr: %x)\n",
+                    offset, offset + 1, i, offset + 5, offset + 6, i % 50000 + 1, offset + 8, offset + 12,
+                    address & 0xFF, (address >> 8) & 0xFF, (address >> 16) & 0xFF, address >> 24, address)));
+    if (text.size() > (1u << 20)) {
+      out << text;
+      text.clear();
+    }
+  }
+  out << text << " <1><" << std::hex << offset << ">: Abbrev Number: 0\n";
+}
+
+/// A dump whose file-format line is followed by \p bytes NULs and no line
+/// feed (a sparse file), as a copy of /dev/zero would be.
+void writeEndlessLineDump(const fs::path &path, std::uintmax_t bytes) {
+  const std::string head = "\napp.elf:     file format elf32-littlearm\n\n";
+  writeFile(path, head);
+  fs::resize_file(path, head.size() + bytes);
+}
 
 /// The texts an earlier run left, one per output file.
 std::string earlierText(const std::string &file) { return "earlier " + file + "\r\n"; }
@@ -61,7 +112,7 @@ protected:
 
   int runArguments(const std::string &program, const std::vector<std::string> &arguments) {
     const fs::path consoleFile = scratch_ / "console";
-    const int exitCode = runProgram(program, arguments, consoleFile.string());
+    const int exitCode = ProgramRuns::runWithOutputIn(program, arguments, consoleFile);
     console_ = readFile(consoleFile);
     return exitCode;
   }
@@ -71,7 +122,7 @@ protected:
     if (!fs::exists(reference_ / "app_ObjDump.txt")) {
       fs::copy_file(dump, reference_ / "app_ObjDump.txt");
       const fs::path console = scratch_ / "reference-console";
-      EXPECT_EQ(runProgram(QUILLMAP_EXE, {(reference_ / "app.txt").string()}, console.string()), 0);
+      EXPECT_EQ(ProgramRuns::runWithOutputIn(QUILLMAP_EXE, {(reference_ / "app.txt").string()}, console), 0);
     }
     return readFile(reference_ / file);
   }
@@ -217,16 +268,60 @@ TEST_P(DirectoryInTheWayTest, IsReportedLeftAsItIsAndTheOtherFilesAreWritten) {
 INSTANTIATE_TEST_SUITE_P(Outputs, DirectoryInTheWayTest, testing::ValuesIn(kDirectoryInTheWayCases));
 
 #ifndef _WIN32
-TEST_F(FileSystemFaultTest, OutputThroughASymbolicLinkReplacesTheFileItPointsTo) {
+struct LinkedOutputCase {
+  const char *name;
+  bool targetExists;
+  /// The link names its file relative to the link's own folder.
+  bool relative;
+};
+
+const LinkedOutputCase kLinkedOutputCases[] = {
+    {"ToAFile", true, false},
+    {"Dangling", false, false},
+    {"DanglingRelative", false, true},
+};
+
+void PrintTo(const LinkedOutputCase &c, std::ostream *os) { *os << c.name; }
+
+class LinkedOutputTest : public FileSystemFaultTest, public testing::WithParamInterface<LinkedOutputCase> {};
+
+TEST_P(LinkedOutputTest, WritesTheFileTheLinkPointsToAndTheLinkStays) {
+  const LinkedOutputCase &c = GetParam();
   fs::copy_file(kStaticsDump, work() / "app_ObjDump.txt");
   fs::create_directory(scratch_ / "elsewhere");
-  writeFile(scratch_ / "elsewhere" / "map", "earlier map\r\n");
-  fs::create_symlink(scratch_ / "elsewhere" / "map", work() / "app_Vrx.m51");
+  if (c.targetExists) writeFile(scratch_ / "elsewhere" / "map", "earlier map\r\n");
+  const fs::path linkText = c.relative ? fs::path("../elsewhere/map") : scratch_ / "elsewhere" / "map";
+  fs::create_symlink(linkText, work() / "app_Vrx.m51");
 
+  // Run from another folder, so that only the link's own folder gives the
+  // right file for a relative link.
   EXPECT_EQ(run((work() / "app.txt").string()), 0) << console_;
   EXPECT_TRUE(fs::is_symlink(work() / "app_Vrx.m51"));
+  EXPECT_EQ(fs::read_symlink(work() / "app_Vrx.m51"), linkText);
   EXPECT_EQ(readFile(scratch_ / "elsewhere" / "map"), referenceOutput(kStaticsDump, "app_Vrx.m51"));
   EXPECT_EQ(std::distance(fs::directory_iterator(scratch_ / "elsewhere"), fs::directory_iterator()), 1);
+  EXPECT_TRUE(strayFiles(work()).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, LinkedOutputTest, testing::ValuesIn(kLinkedOutputCases));
+
+TEST_F(FileSystemFaultTest, LinksPlantedAtGuessableTemporaryNamesChangeNothing) {
+  // The shell plants links at the names "<file>.<its process id>.tmp", then
+  // becomes quillmap under the same process id.
+  fs::copy_file(kStaticsDump, work() / "app_ObjDump.txt");
+  const fs::path victim = scratch_ / "victim";
+  writeFile(victim, "victim\n");
+  const std::string script = "for f in app_Vrx.m51 app_CANape.db app_Vrx.m51_StyleWarnings.log; do\n"
+                             "  ln -s \"$3\" \"$2/$f.$$.tmp\" || exit 201\n"
+                             "done\n"
+                             "exec \"$1\" \"$2/app.txt\"\n";
+  EXPECT_EQ(runArguments("sh", {"-c", script, "sh", QUILLMAP_EXE, work().string(), victim.string()}), 0)
+      << console_;
+  EXPECT_EQ(readFile(victim), "victim\n");
+  for (const std::string &file : kOutputs) {
+    EXPECT_FALSE(fs::is_symlink(work() / file)) << file;
+    EXPECT_EQ(readFile(work() / file), referenceOutput(kStaticsDump, file)) << file;
+  }
 }
 
 TEST_F(FileSystemFaultTest, RewrittenFileKeepsItsPermissions) {
@@ -363,6 +458,104 @@ TEST_F(FullDiskTest, FileSizeLimitHitPartWayKeepsTheEarlierFiles) {
   EXPECT_TRUE(rewrittenOutputs(work(), kBigOutputDump).empty());
   EXPECT_TRUE(strayFiles(work()).empty());
 }
+
+// ---- Out of memory ----------------------------------------------------------------
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+constexpr bool kSanitized = __has_feature(address_sanitizer);
+#else
+constexpr bool kSanitized = false;
+#endif
+
+/// Small dumps run within it (4 MiB are enough for them); these do not.
+constexpr const char *kAddressSpaceLimit = "--as=33554432";
+
+struct NoMemoryCase {
+  const char *name;
+  void (*writeDump)(const fs::path &);
+};
+
+const NoMemoryCase kNoMemoryCases[] = {
+    // 60 MB of dump whose model does not fit.
+    {"ManyVariables", [](const fs::path &path) { writeManyVariablesDump(path, 200000); }},
+    // A line reader that doubles its buffer for ever.
+    {"LineWithoutEnd", [](const fs::path &path) { writeEndlessLineDump(path, std::uintmax_t{64} << 20); }},
+};
+
+void PrintTo(const NoMemoryCase &c, std::ostream *os) { *os << c.name; }
+
+class NoMemoryTest : public FileSystemFaultTest, public testing::WithParamInterface<NoMemoryCase> {};
+
+TEST_P(NoMemoryTest, IsReportedWithExitCodeOneAndTouchesNoFile) {
+  if (kSanitized) GTEST_SKIP() << "the sanitizers' runtime needs more address space than the limit";
+  GetParam().writeDump(work() / "app_ObjDump.txt");
+  writeEarlierOutputs(work());
+  const int exitCode =
+      runArguments("prlimit", {kAddressSpaceLimit, "--", QUILLMAP_EXE, (work() / "app.txt").string()});
+  if (exitCode == kCannotStartExitCode) GTEST_SKIP() << "no prlimit here: " << console_;
+  EXPECT_EQ(exitCode, 1) << console_;
+  const std::string directory = work().string() + "/";
+  EXPECT_EQ(consoleAfterBanner(),
+            consoleHead(directory) + "Not enough memory for " + directory + "app_ObjDump.txt\n");
+  for (const std::string &file : kOutputs)
+    EXPECT_EQ(readFile(work() / file), earlierText(file)) << file;
+  EXPECT_TRUE(strayFiles(work()).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Dumps, NoMemoryTest, testing::ValuesIn(kNoMemoryCases));
+
+// ---- Signals ---------------------------------------------------------------------
+
+struct SignalCase {
+  const char *name;
+  int signal;
+};
+
+const SignalCase kSignalCases[] = {{"Interrupt", SIGINT}, {"Terminate", SIGTERM}, {"HangUp", SIGHUP}};
+
+void PrintTo(const SignalCase &c, std::ostream *os) { *os << c.name; }
+
+class SignalWhileWritingTest : public FileSystemFaultTest, public testing::WithParamInterface<SignalCase> {};
+
+/// The temporary files in \p directory.
+std::vector<std::string> temporaryFiles(const fs::path &directory) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (fs::directory_iterator it(directory, error), end; !error && it != end; it.increment(error))
+    if (it->path().extension() == ".tmp") names.push_back(it->path().filename().string());
+  return names;
+}
+
+TEST_P(SignalWhileWritingTest, RemovesTheTemporaryFilesAndKeepsTheEarlierOnes) {
+  const int signal = GetParam().signal;
+  const fs::path dump = scratch_ / "many-variables.txt";
+  writeManyVariablesDump(dump, 200000);
+  fs::copy_file(dump, work() / "app_ObjDump.txt");
+  bool caught = false;
+  // The run is stopped while its temporary files are there, and signalled.
+  // A run that ends before they are seen is tried again.
+  for (int attempt = 0; attempt < 5 && !caught; ++attempt) {
+    writeEarlierOutputs(work());
+    ProgramRuns::StartedProgram quillmap(QUILLMAP_EXE, {(work() / "app.txt").string()}, scratch_ / "console");
+    while (!caught && !quillmap.hasEnded()) {
+      if (temporaryFiles(work()).empty()) continue;
+      quillmap.stop();
+      caught = !temporaryFiles(work()).empty();
+      if (!caught) quillmap.resume();
+    }
+    if (!caught) continue;
+    kill(quillmap.pid(), signal);
+    quillmap.resume();
+    EXPECT_EQ(ProgramRuns::exitCodeOf(quillmap.wait()), 128 + signal);
+  }
+  ASSERT_TRUE(caught) << "every run ended before its temporary files were seen";
+  rewrittenOutputs(work(), dump);
+  EXPECT_TRUE(strayFiles(work()).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, SignalWhileWritingTest, testing::ValuesIn(kSignalCases));
 #endif
 
 } // namespace

@@ -16,6 +16,8 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -460,5 +462,66 @@ TEST(SymbolFilesOnThreads, FilesMadeBesideTheExpansionMatchThoseMadeAfterIt) {
   EXPECT_EQ(firstLines(onThreads.m51, LeafFeed::kBatch - 1), afterwards.m51);
   EXPECT_EQ(firstLines(onThreads.canape, LeafFeed::kBatch + 2), afterwards.canape);
 }
+
+/// Takes the texts of a pass, runs out of memory on one file, and notes which
+/// files are put in place.
+class FailingSink final : public SymbolFileSink {
+public:
+  explicit FailingSink(std::optional<SymbolFile> failing) : failing_(failing) {}
+
+  bool store(SymbolFile which, SymbolFileText &text) override {
+    if (which == failing_) throw std::bad_alloc();
+    std::string chunk;
+    while (text.nextChunk(chunk)) {
+    }
+    return true;
+  }
+  bool commit(SymbolFile which) override {
+    committed.push_back(which);
+    return true;
+  }
+  std::string nameOf(SymbolFile) const override { return {}; }
+
+  std::vector<SymbolFile> committed;
+
+private:
+  std::optional<SymbolFile> failing_;
+};
+
+struct CommitCase {
+  const char *name;
+  const char *dump;
+  std::optional<SymbolFile> failing;
+  std::vector<SymbolFile> committed;
+};
+
+const CommitCase kCommitCases[] = {
+    // Three statics of one name: the log is made after the map.
+    {"NoFailure",
+     "statics-dwarf4.txt",
+     std::nullopt,
+     {SymbolFile::M51, SymbolFile::StyleWarnings, SymbolFile::Canape}},
+    {"LogFails", "statics-dwarf4.txt", SymbolFile::StyleWarnings, {}},
+    // 13 500 leaves: the CANape database is made on a thread of its own.
+    {"CanapeFailsOnItsThread", "chunks-dwarf4.txt", SymbolFile::Canape, {}},
+};
+
+void PrintTo(const CommitCase &c, std::ostream *os) { *os << c.name; }
+
+class SymbolFilesCommitTest : public testing::TestWithParam<CommitCase> {};
+
+TEST_P(SymbolFilesCommitTest, FilesGoIntoPlaceOnlyWhenThePassGotThrough) {
+  const CommitCase &c = GetParam();
+  const std::unique_ptr<DwarfDatabase> database = parseDump(dataDump(c.dump));
+  FailingSink sink(c.failing);
+  if (c.failing) {
+    EXPECT_THROW(produceSymbolFiles(*database, true, sink), std::bad_alloc);
+  } else {
+    EXPECT_TRUE(produceSymbolFiles(*database, true, sink).complete());
+  }
+  EXPECT_EQ(sink.committed, c.committed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Passes, SymbolFilesCommitTest, testing::ValuesIn(kCommitCases));
 
 } // namespace

@@ -1,0 +1,172 @@
+#include "output/InterruptCleanup.h"
+
+#include <atomic>
+#include <csignal>
+#include <cstddef>
+#include <cstring>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <pthread.h>
+#include <unistd.h>
+#endif
+
+namespace InterruptCleanup {
+
+namespace {
+
+/// A run has few temporary files at a time: the dump's, or those of the map,
+/// the log and the CANape database.
+constexpr std::size_t kSlots = 8;
+/// Longer names cannot be opened (PATH_MAX on Linux).
+constexpr std::size_t kLongestName = 4096;
+
+enum SlotState : int { kFree, kFilling, kLive };
+
+struct Slot {
+  std::atomic<int> state{kFree};
+  char name[kLongestName];
+};
+
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free &&
+                  std::atomic<ChildProcess>::is_always_lock_free,
+              "the handler reads the registry with lock-free atomics only");
+
+// The registry: the one piece of process-wide state, read by the handler.
+Slot slots[kSlots];
+std::atomic<int> changesUnderway{0};
+std::atomic<bool> ending{false};
+std::atomic<ChildProcess> child{ChildProcess{}};
+
+#ifdef _WIN32
+/// Windows has no SIGHUP; the closing of the console stands for it.
+constexpr int kHangUp = 1;
+
+void removeFile(const char *name) { DeleteFileA(name); }
+void endChild(ChildProcess process, int exitCode) {
+  TerminateProcess(static_cast<HANDLE>(process), static_cast<UINT>(exitCode));
+}
+#else
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+void removeFile(const char *name) { unlink(name); }
+void endChild(ChildProcess process, int) { kill(process, SIGTERM); }
+#endif
+
+/// Removes every registered temporary file and ends the child, once no
+/// change is under way; no change can start after this.
+void clearAway(int exitCode) {
+  ending.store(true);
+  while (changesUnderway.load() != 0) {
+    // A change takes a few system calls, on another thread.
+  }
+  for (Slot &slot : slots)
+    if (slot.state.load() == kLive) removeFile(slot.name);
+  if (const ChildProcess process = child.load(); process != ChildProcess{}) endChild(process, exitCode);
+}
+
+#ifdef _WIN32
+BOOL WINAPI onConsoleEvent(DWORD event) {
+  const int number = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? SIGINT : kHangUp;
+  clearAway(128 + number);
+  // Ends every thread at once, without running the runtime's exit handlers.
+  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(128 + number));
+  return TRUE;
+}
+#else
+void onSignal(int number) {
+  clearAway(128 + number);
+  _exit(128 + number);
+}
+#endif
+
+} // namespace
+
+#ifdef _WIN32
+
+void installHandlers() { SetConsoleCtrlHandler(onConsoleEvent, TRUE); }
+
+Change::Change() {
+  changesUnderway.fetch_add(1);
+  if (ending.load()) {
+    changesUnderway.fetch_sub(1);
+    return;
+  }
+  valid_ = true;
+}
+
+Change::~Change() {
+  if (valid_) changesUnderway.fetch_sub(1);
+}
+
+#else
+
+void installHandlers() {
+  struct sigaction action {};
+  action.sa_handler = onSignal;
+  sigemptyset(&action.sa_mask);
+  for (const int signal : kSignals)
+    sigaddset(&action.sa_mask, signal);
+  for (const int signal : kSignals) {
+    struct sigaction previous {};
+    if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
+    sigaction(signal, &action, nullptr);
+  }
+}
+
+Change::Change() {
+  sigset_t blocked;
+  sigemptyset(&blocked);
+  for (const int signal : kSignals)
+    sigaddset(&blocked, signal);
+  pthread_sigmask(SIG_BLOCK, &blocked, &previousMask_);
+  // Seen by the handler, or the handler's start seen here: never neither.
+  changesUnderway.fetch_add(1);
+  if (ending.load()) {
+    changesUnderway.fetch_sub(1);
+    return;
+  }
+  valid_ = true;
+}
+
+Change::~Change() {
+  if (valid_) changesUnderway.fetch_sub(1);
+  // A signal that came meanwhile is handled here.
+  pthread_sigmask(SIG_SETMASK, &previousMask_, nullptr);
+}
+
+#endif
+
+int addTemporaryFile(const Change &change, const char *name) {
+  if (!change) return kNoSlot;
+  const std::size_t length = std::strlen(name);
+  if (length >= kLongestName) return kNoSlot;
+  for (std::size_t i = 0; i < kSlots; ++i) {
+    int expected = kFree;
+    if (!slots[i].state.compare_exchange_strong(expected, kFilling)) continue;
+    std::memcpy(slots[i].name, name, length + 1);
+    slots[i].state.store(kLive);
+    return static_cast<int>(i);
+  }
+  return kNoSlot;
+}
+
+void removeTemporaryFile(int slot) {
+  // The name stays as it is until the slot is filled again, inside a change.
+  if (slot >= 0 && static_cast<std::size_t>(slot) < kSlots) slots[slot].state.store(kFree);
+}
+
+bool setChild(const Change &change, ChildProcess process) {
+  if (!change) return false;
+  child.store(process);
+  return true;
+}
+
+bool clearChild(const Change &change) {
+  if (!change) return false;
+  child.store(ChildProcess{});
+  return true;
+}
+
+} // namespace InterruptCleanup
