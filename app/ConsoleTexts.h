@@ -17,7 +17,7 @@ inline constexpr const char *kOutputFinished = "Vrx M51 + CANape finished ";
 inline constexpr const char *kSecondsSinceStart = " -> Seconds Since Start: ";
 inline constexpr const char *kCanNotOpenFile = "Can not open file: ";
 inline constexpr const char *kCanNotCreateFile = "Can not create file: ";
-inline constexpr const char *kNotEnoughMemory = "Not enough memory for "; // + dump name
+inline constexpr const char *kNotEnoughMemory = "Not enough memory for ";                   // + dump name
 inline constexpr const char *kTooManySymbols = "Too many symbols, list cut at ";            // + the cap
 inline constexpr const char *kVariablesAtAddressZero = "Variables at address 0 left out: "; // + their number
 
