@@ -57,7 +57,7 @@ int runOnPath(const std::string &inputPath) {
   }
 
   DwarfDatabase database(names.dumpFileName);
-  if (!database.dumpOpened()) {
+  if (!database.dumpOpened() || !database.dumpReadWhole()) {
     // Stop before any output file is touched: existing ones keep their bytes.
     printLine(ConsoleTexts::kCanNotOpenFile + names.dumpFileName);
     return 1;
