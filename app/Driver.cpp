@@ -7,6 +7,7 @@
 #include "output/SymbolFiles.h"
 #include "reader/DwarfDatabase.h"
 
+#include <cstddef>
 #include <ctime>
 #include <iostream>
 #include <string>
@@ -57,17 +58,27 @@ int runOnPath(const std::string &inputPath) {
   }
 
   DwarfDatabase database(names.dumpFileName);
-  if (!database.dumpOpened() || !database.dumpReadWhole()) {
-    // Stop before any output file is touched: existing ones keep their bytes.
-    printLine(ConsoleTexts::kCanNotOpenFile + names.dumpFileName);
+  // A dump that cannot be had whole, or is none, stops the run before any
+  // output file is touched: existing ones keep their bytes.
+  const char *refusal = !database.dumpOpened()       ? ConsoleTexts::kCanNotOpenFile
+                        : !database.dumpReadWhole()  ? ConsoleTexts::kCanNotReadFile
+                        : !database.fileFormatSeen() ? ConsoleTexts::kNotAnObjdumpDump
+                                                     : nullptr;
+  if (refusal != nullptr) {
+    printLine(refusal + names.dumpFileName);
     return 1;
   }
+  // Units an old objdump printed without their entries: the files are still
+  // made from the rest, but they are not complete.
+  const std::size_t unreadUnits = database.unreadUnits();
+  if (unreadUnits > 0)
+    printLine(ConsoleTexts::kUnreadUnits + std::to_string(unreadUnits) + ConsoleTexts::kUnreadUnitsTail);
   clock.printProgress(ConsoleTexts::kParsingFinished);
   database.releaseLinkIndexes();
 
   const bool written = writeSymbolFiles(names.mapFileName, names.canapeFileName, database);
   clock.printProgress(ConsoleTexts::kOutputFinished + names.mapFileName);
-  return written ? 0 : 1;
+  return written && unreadUnits == 0 ? 0 : 1;
 }
 
 } // namespace

@@ -4,5 +4,6 @@
 /// then the usage text when no path is given, else name derivation, the
 /// objdump run for an ELF path, the database, and the symbol files. Returns
 /// the process exit code: 0, or 1 when objdump failed, the dump could not be
-/// opened or a symbol file could not be written.
+/// opened or read whole or is no objdump dump, objdump could not read some
+/// compilation units, or a symbol file could not be written.
 int runQuillmap(int argc, char **argv);
