@@ -124,7 +124,8 @@ DwarfDatabase::DwarfDatabase(const std::string &dumpFileName) {
   const std::uint64_t expectedBytes = sizeUnknown ? 0 : dumpBytes;
 
   // Only a UTF-16 byte-order mark starts with FF or FE; any other first byte
-  // goes back to be read with the rest (one byte always can).
+  // is read again with the rest: from the start of a file, or, from a pipe,
+  // pushed back (one byte always can be).
   const int first = std::fgetc(file);
   if (first == 0xff || first == 0xfe) {
     const int second = std::fgetc(file);
@@ -151,7 +152,7 @@ DwarfDatabase::DwarfDatabase(const std::string &dumpFileName) {
       dumpReadWhole_ = std::ferror(file) == 0 && bytes >= expectedBytes;
       return;
     }
-  } else if (first != EOF) {
+  } else if (first != EOF && !seekDumpFile(file, 0)) {
     std::ungetc(first, file);
   }
 
