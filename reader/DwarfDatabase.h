@@ -36,8 +36,9 @@ public:
   /// Parses and links a whole dump held in memory, exactly as the file
   /// constructor does with a file's contents (UTF-16 included).
   void parseDumpText(std::string_view dumpText);
-  /// The same, for a text in UTF-8, with a part of the parse starting at each of \p laterParts
-  /// (line starts in ascending order); none parses the text in one part.
+  /// The same for a text in UTF-8, with a part of the parse starting at each
+  /// of \p laterParts (line starts in ascending order); none parses the text
+  /// in one part.
   /// The parts are taken by \p threads threads (0: one per core). The
   /// result is the same wherever the parts meet. Returns parsedInParts().
   bool parseDumpTextInParts(std::string_view dumpText, const std::vector<std::size_t> &laterParts,
@@ -58,9 +59,9 @@ public:
   /// elf32-littlearm"), as every objdump dump does.
   bool fileFormatSeen() const { return fileFormatSeen_; }
   /// The compilation units whose header ("  Compilation Unit @ offset
-  /// 0x1b2c:") came with no entry before the next unit's header or the end
-  /// of the dump: units objdump could not read (objdump before 2.29 does
-  /// not read DWARF 5).
+  /// 0x1b2c:") came with no entry header before the next unit's header or
+  /// the end of the dump: units objdump could not read (objdump before 2.29
+  /// does not read DWARF 5). A null entry names no tag and is no entry here.
   std::size_t unreadUnits() const { return unreadUnits_; }
 
   /// True when the last parse ran in parts and appended at least one of

@@ -12,7 +12,8 @@
 /// The single pass over the dump's lines. Each line is classified by its own
 /// text, with the kinds tried in a fixed order and the first match deciding:
 /// entry header, attribute line (while there is a current entry), line-table
-/// lines, pointer size, file format. Lines of no kind are skipped.
+/// lines, pointer size and compilation-unit header, file format. Lines of no
+/// kind are skipped.
 ///
 /// Most lines of a dump are skipped ones (line programs, frames, string
 /// dumps), so a line's first non-blank character picks the few kinds it can
