@@ -16,6 +16,11 @@ inline constexpr const char *kParsingFinished = "Parsing Dwarf finished";
 inline constexpr const char *kOutputFinished = "Vrx M51 + CANape finished ";
 inline constexpr const char *kSecondsSinceStart = " -> Seconds Since Start: ";
 inline constexpr const char *kCanNotOpenFile = "Can not open file: ";
+inline constexpr const char *kCanNotReadFile = "Can not read file: ";
+inline constexpr const char *kNotAnObjdumpDump = "Not an objdump dump: ";
+inline constexpr const char *kUnreadUnits =
+    "Compilation units that objdump could not read: "; // + N + kUnreadUnitsTail
+inline constexpr const char *kUnreadUnitsTail = " (DWARF 5 needs objdump 2.29 or newer)";
 inline constexpr const char *kCanNotCreateFile = "Can not create file: ";
 inline constexpr const char *kNotEnoughMemory = "Not enough memory for ";                   // + dump name
 inline constexpr const char *kTooManySymbols = "Too many symbols, list cut at ";            // + the cap

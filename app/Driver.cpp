@@ -9,6 +9,7 @@
 #include "output/SymbolFiles.h"
 #include "reader/DwarfDatabase.h"
 
+#include <cstddef>
 #include <ctime>
 #include <iostream>
 #include <new>
@@ -77,11 +78,21 @@ int runOnNames(const DerivedNames &names) {
   }
 
   DwarfDatabase database(names.dumpFileName);
-  if (!database.dumpOpened()) {
-    // Stop before any output file is touched: existing ones keep their bytes.
-    printLine(ConsoleTexts::kCanNotOpenFile + names.dumpFileName);
+  // A dump that cannot be had whole, or is none, stops the run before any
+  // output file is touched: existing ones keep their bytes.
+  const char *refusal = !database.dumpOpened()       ? ConsoleTexts::kCanNotOpenFile
+                        : !database.dumpReadWhole()  ? ConsoleTexts::kCanNotReadFile
+                        : !database.fileFormatSeen() ? ConsoleTexts::kNotAnObjdumpDump
+                                                     : nullptr;
+  if (refusal != nullptr) {
+    printLine(refusal + names.dumpFileName);
     return 1;
   }
+  // Units an old objdump printed without their entries: the files are still
+  // made from the rest, but they are not complete.
+  const std::size_t unreadUnits = database.unreadUnits();
+  if (unreadUnits > 0)
+    printLine(ConsoleTexts::kUnreadUnits + std::to_string(unreadUnits) + ConsoleTexts::kUnreadUnitsTail);
   clock.printProgress(ConsoleTexts::kParsingFinished);
   database.releaseLinkIndexes();
 
@@ -93,7 +104,7 @@ int runOnNames(const DerivedNames &names) {
   for (const std::string &fileName : result.failedFiles)
     printLine(ConsoleTexts::kCanNotCreateFile + fileName);
   clock.printProgress(ConsoleTexts::kOutputFinished + names.mapFileName);
-  return result.complete() ? 0 : 1;
+  return result.complete() && unreadUnits == 0 ? 0 : 1;
 }
 
 /// Says that the run could not get the memory it needed. Prints without

@@ -357,6 +357,17 @@ bool matchPointerSize(Text text, Match &m) {
   return true;
 }
 
+bool matchUnitHeader(Text text, Match &m) {
+  Scanner s(text);
+  if (!s.some(isSpaceChar) || !s.literal("Compilation Unit @ offset ")) return false;
+  // "(?:0x)?[[:xdigit:]]+": after "0x" without a hex digit, the digit run
+  // without the prefix would stop at the 'x' as well.
+  s.literal("0x");
+  if (!s.some(isXdigit) || !s.literal(':') || !s.atEnd()) return false;
+  m.group[0] = text;
+  return true;
+}
+
 bool matchFileFormat(Text text, Match &m) {
   constexpr Text kLittle = "little";
   if (text.size() < kLittle.size() || text.substr(text.size() - kLittle.size()) != kLittle ||

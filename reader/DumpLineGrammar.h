@@ -86,6 +86,11 @@ inline constexpr const char *kIndirectLineStringPattern =
 /// "   Pointer Size:  4"  1: pointer size in bytes.
 inline constexpr const char *kPointerSizePattern = R"(^[ ]+Pointer[ ]Size[:][ ]+([[:digit:]]+)$)";
 
+/// "  Compilation Unit @ offset 0x1b2c:" opens a compilation unit; objdump
+/// 2.40 prints the first as "  Compilation Unit @ offset 0:".
+inline constexpr const char *kUnitHeaderPattern =
+    R"(^[ ]+Compilation Unit @ offset (?:0x)?[[:xdigit:]]+[:]$)";
+
 /// "x.elf:     file format elf32-little": sets the byte-order flag. A format
 /// name that goes on after "little" (elf32-littlearm) does not match.
 inline constexpr const char *kFileFormatPattern = R"(^.*[:][ ]+file[ ]format[ ].*little$)";
@@ -152,6 +157,7 @@ bool matchFileEntry(std::string_view text, Match &match);
 bool matchFileEntryDwarf5(std::string_view text, Match &match);
 bool matchIndirectLineString(std::string_view text, Match &match);
 bool matchPointerSize(std::string_view text, Match &match);
+bool matchUnitHeader(std::string_view text, Match &match);
 bool matchFileFormat(std::string_view text, Match &match);
 bool matchFileFormatName(std::string_view text, Match &match);
 bool matchNameIndirect(std::string_view text, Match &match);
@@ -189,6 +195,7 @@ inline constexpr Rule kRules[] = {
     {"FileEntryDwarf5", kFileEntryDwarf5Pattern, matchFileEntryDwarf5, 3},
     {"IndirectLineString", kIndirectLineStringPattern, matchIndirectLineString, 1},
     {"PointerSize", kPointerSizePattern, matchPointerSize, 1},
+    {"UnitHeader", kUnitHeaderPattern, matchUnitHeader, 0},
     {"FileFormat", kFileFormatPattern, matchFileFormat, 0},
     {"FileFormatName", kFileFormatNamePattern, matchFileFormatName, 1},
     {"NameIndirect", kNameIndirectPattern, matchNameIndirect, 1},

@@ -53,6 +53,7 @@ bool DumpLineReader::refill() {
   const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(capacity_ - pending, bytesLeft_));
   const std::size_t got = wanted == 0 ? 0 : std::fread(data + pending, 1, wanted, file_);
   bytesLeft_ -= got;
+  bytesRead_ += got;
   begin_ = data;
   scan_ = data + pending;
   end_ = data + pending + got;

@@ -35,6 +35,10 @@ public:
   /// The next line, valid until the next call; false at the end.
   bool next(std::string_view &line);
 
+  /// The bytes read from the file so far: once next() gave false, all the
+  /// reader got before the end of the file, its limit or a read error.
+  std::uint64_t bytesRead() const { return bytesRead_; }
+
 private:
   /// Moves the unfinished line to the front of the buffer, grows the buffer
   /// when that line fills it, and reads more. False once the file is done.
@@ -48,6 +52,7 @@ private:
   const char *scan_ = nullptr;  ///< where the search for the next line feed goes on
   bool atEof_ = false;
   std::uint64_t bytesLeft_ = kNoLimit;
+  std::uint64_t bytesRead_ = 0;
 };
 
 /// Moves \p file to byte \p offset; offsets past 2 GiB work on every

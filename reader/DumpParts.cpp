@@ -279,10 +279,12 @@ std::size_t partStartNear(std::string_view window) {
 
 Outcome parseFile(DwarfDatabase &database, DwarfDatabase::LineParser &parser, std::FILE *file,
                   const std::string &fileName, std::uint64_t dumpBytes, std::size_t parts, unsigned threads) {
-  const auto parseOnePart = [&parser, file] {
+  // A dump that shrinks while it is read ends early, as if it were shorter:
+  // only the bytes read tell.
+  const auto parseOnePart = [&parser, file, dumpBytes] {
     DumpLineReader reader(file);
     parseLines(reader, parser);
-    return std::ferror(file) == 0;
+    return std::ferror(file) == 0 && reader.bytesRead() >= dumpBytes;
   };
   if (parts == 0) parts = partCount(dumpBytes);
   if (parts < 2) return {parseOnePart(), false};
@@ -297,15 +299,17 @@ Outcome parseFile(DwarfDatabase &database, DwarfDatabase::LineParser &parser, st
         return findPartStart(file, from, to);
       });
   if (starts.size() < 2) return {parseOnePart(), false};
-  // Reads part k from its start to the next part's, the last one to the end.
-  const auto readerOn = [&starts](std::FILE *own) {
-    return [&starts, own](std::size_t part, DwarfDatabase::LineParser &into) {
+  // Reads part k from its start to the next part's, the last one to the end
+  // of the file, which lies at dumpBytes at least.
+  const auto readerOn = [&starts, dumpBytes](std::FILE *own) {
+    return [&starts, dumpBytes, own](std::size_t part, DwarfDatabase::LineParser &into) {
       if (!seekDumpFile(own, starts[part])) return false;
-      const std::uint64_t limit =
-          part + 1 < starts.size() ? starts[part + 1] - starts[part] : DumpLineReader::kNoLimit;
-      DumpLineReader reader(own, DumpLineReader::kChunkSize, limit);
+      const bool last = part + 1 == starts.size();
+      const std::uint64_t end = last ? dumpBytes : starts[part + 1];
+      DumpLineReader reader(own, DumpLineReader::kChunkSize,
+                            last ? DumpLineReader::kNoLimit : end - starts[part]);
       parseLines(reader, into);
-      return std::ferror(own) == 0;
+      return std::ferror(own) == 0 && starts[part] + reader.bytesRead() >= end;
     };
   };
   using Reader = decltype(readerOn(file));

@@ -32,7 +32,8 @@ namespace DumpParts {
 
 /// How a parse went.
 struct Outcome {
-  /// False when the dump could not be read to its end.
+  /// False when the dump could not be read to its end: a read error, or
+  /// fewer bytes than its size (a file that shrank while it was read).
   bool readToEnd = true;
   /// True when at least one part was parsed on its own and appended.
   bool inParts = false;
@@ -67,7 +68,8 @@ std::size_t partStartIn(std::string_view window);
 /// whole line. npos when neither is there.
 std::size_t partStartNear(std::string_view window);
 
-/// Parses the whole dump \p file (\p dumpBytes long, read from its start)
+/// Parses the whole dump \p file (\p dumpBytes long, read from its start;
+/// a file that ends before that has not been read to its end)
 /// with \p parser, in parts when it is large enough; \p fileName opens it
 /// again for each thread past the first. \p parts, when not 0, sets the
 /// number of parts whatever the dump's size; \p threads, when not 0, the

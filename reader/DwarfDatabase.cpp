@@ -6,11 +6,14 @@
 #include "reader/DumpLineReader.h"
 #include "reader/DumpParts.h"
 #include "reader/LineParser.h"
+#include "reader/Utf16Text.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
+#include <string>
 #include <system_error>
 
 namespace {
@@ -22,6 +25,7 @@ namespace {
 template <class ParseAll> void build(DwarfDatabase &database, ParseAll parseAll) {
   DwarfDatabase::LineParser parser(database);
   parseAll(parser);
+  parser.finish();
   database.arena.releaseUnfilledRest();
   database.linkReferences();
   DeclarationResolution::resolveDeclaredAggregates(database);
@@ -78,6 +82,23 @@ template <class List> void appendReleasing(List &list, List &later) {
   release(later);
 }
 
+struct FileCloser {
+  void operator()(std::FILE *file) const { std::fclose(file); }
+};
+
+/// Hands \p take each chunk of \p file from where it stands to its end (or
+/// a read error); returns the bytes read.
+template <class Take> std::uint64_t readChunks(std::FILE *file, Take take) {
+  const std::unique_ptr<char[]> chunk(new char[DumpLineReader::kChunkSize]);
+  std::uint64_t bytes = 0;
+  for (;;) {
+    const std::size_t got = std::fread(chunk.get(), 1, DumpLineReader::kChunkSize, file);
+    if (got == 0) return bytes;
+    bytes += got;
+    take(std::string_view(chunk.get(), got));
+  }
+}
+
 } // namespace
 
 DwarfDatabase::DwarfDatabase() = default;
@@ -85,24 +106,63 @@ DwarfDatabase::DwarfDatabase() = default;
 DwarfDatabase::DwarfDatabase(const std::string &dumpFileName) {
   // Binary mode: the reader removes a carriage return before a line feed
   // itself, the same on every platform.
-  std::FILE *file = std::fopen(dumpFileName.c_str(), "rb");
+  const std::unique_ptr<std::FILE, FileCloser> opened(std::fopen(dumpFileName.c_str(), "rb"));
+  std::FILE *const file = opened.get();
   if (file == nullptr) return;
+  // A directory opens on some systems; it holds no dump.
+  std::error_code noStatus;
+  if (std::filesystem::is_directory(dumpFileName, noStatus)) return;
+  dumpOpened_ = true;
   // The reader asks for whole chunks; without stdio's own small buffer in
   // between, each chunk is one read from the system instead of two.
   std::setvbuf(file, nullptr, _IONBF, 0);
   std::error_code sizeUnknown;
   const std::uintmax_t dumpBytes = std::filesystem::file_size(dumpFileName, sizeUnknown);
+  // The bytes the reading must reach: fewer mean that the dump shrank while
+  // it was read. An I/O error part way through ends the reading like the end
+  // of the file would; only the error flag tells them apart.
+  const std::uint64_t expectedBytes = sizeUnknown ? 0 : dumpBytes;
+
+  // Only a UTF-16 byte-order mark starts with FF or FE; any other first byte
+  // is read again with the rest: from the start of a file, or, from a pipe,
+  // pushed back (one byte always can be).
+  const int first = std::fgetc(file);
+  if (first == 0xff || first == 0xfe) {
+    const int second = std::fgetc(file);
+    const char start[2] = {static_cast<char>(first), static_cast<char>(second)};
+    const Utf16Text::ByteOrder order =
+        second == EOF ? Utf16Text::ByteOrder::None : Utf16Text::byteOrderMark(std::string_view(start, 2));
+    std::string text;
+    std::uint64_t bytes = 0;
+    if (order != Utf16Text::ByteOrder::None) {
+      // An exceptional input: decoded whole into memory, then parsed as a
+      // text, in parts when it is large.
+      Utf16Text::Decoder decoder(order);
+      text.reserve(static_cast<std::size_t>(expectedBytes / 2));
+      bytes = 2 + readChunks(file, [&](std::string_view chunk) { decoder.decode(chunk, text); });
+      decoder.finish(text);
+    } else if (!seekDumpFile(file, 0)) {
+      // No dump starts so, and a pipe cannot go back: read as it is.
+      text.assign(start, second == EOF ? 1 : 2);
+      bytes = text.size() + readChunks(file, [&](std::string_view chunk) { text.append(chunk); });
+    }
+    if (order != Utf16Text::ByteOrder::None || bytes != 0) {
+      reserveForDump(text.size());
+      parseDumpTextInParts(text, DumpParts::chooseParts(text));
+      dumpReadWhole_ = std::ferror(file) == 0 && bytes >= expectedBytes;
+      return;
+    }
+  } else if (first != EOF && !seekDumpFile(file, 0)) {
+    std::ungetc(first, file);
+  }
+
   if (!sizeUnknown) reserveForDump(dumpBytes);
-  // A path that opens but cannot be read (a directory, an I/O error part way
-  // through) ends the reading like the end of the file would: only the error
-  // flag tells them apart. Such a dump counts as not opened.
   DumpParts::Outcome outcome;
   build(*this, [&](LineParser &parser) {
-    outcome = DumpParts::parseFile(*this, parser, file, dumpFileName, sizeUnknown ? 0 : dumpBytes);
+    outcome = DumpParts::parseFile(*this, parser, file, dumpFileName, expectedBytes);
   });
-  dumpOpened_ = outcome.readToEnd;
+  dumpReadWhole_ = outcome.readToEnd;
   inParts_ = outcome.inParts;
-  std::fclose(file);
 }
 
 DwarfDatabase::~DwarfDatabase() {
@@ -113,6 +173,11 @@ DwarfDatabase::~DwarfDatabase() {
 }
 
 void DwarfDatabase::parseDumpText(std::string_view dumpText) {
+  if (Utf16Text::byteOrderMark(dumpText) != Utf16Text::ByteOrder::None) {
+    const std::string text = Utf16Text::toUtf8(dumpText);
+    parseDumpTextInParts(text, DumpParts::chooseParts(text));
+    return;
+  }
   parseDumpTextInParts(dumpText, DumpParts::chooseParts(dumpText));
 }
 
@@ -130,6 +195,7 @@ bool DwarfDatabase::parseDumpTextInParts(std::string_view dumpText,
     arena.release();
   }
   dumpOpened_ = true;
+  dumpReadWhole_ = true;
   build(*this, [&](LineParser &parser) {
     inParts_ = DumpParts::parseText(*this, parser, dumpText, laterParts, threads).inParts;
   });

@@ -21,8 +21,10 @@ template <class T> using ObjectList = std::vector<T *, Model::LargeBlockAllocato
 class DwarfDatabase {
 public:
   /// Loads the dump file, parses it, links every reference. A file that
-  /// cannot be opened leaves the database empty; one that cannot be read to
-  /// its end holds what was read before the error. dumpOpened() tells both.
+  /// cannot be opened (or is a directory) leaves the database empty; one
+  /// that cannot be read to its end holds what was read before the error.
+  /// dumpOpened() and dumpReadWhole() tell. A dump that starts with a UTF-16
+  /// byte-order mark is read as the same text in UTF-8.
   explicit DwarfDatabase(const std::string &dumpFileName);
   /// An empty database; the tests fill it through parseDumpText().
   DwarfDatabase();
@@ -32,10 +34,11 @@ public:
   DwarfDatabase &operator=(const DwarfDatabase &) = delete;
 
   /// Parses and links a whole dump held in memory, exactly as the file
-  /// constructor does with a file's contents.
+  /// constructor does with a file's contents (UTF-16 included).
   void parseDumpText(std::string_view dumpText);
-  /// The same with a part of the parse starting at each of \p laterParts
-  /// (line starts in ascending order); none parses the text in one part.
+  /// The same for a text in UTF-8, with a part of the parse starting at each
+  /// of \p laterParts (line starts in ascending order); none parses the text
+  /// in one part.
   /// The parts are taken by \p threads threads (0: one per core). The
   /// result is the same wherever the parts meet. Returns parsedInParts().
   bool parseDumpTextInParts(std::string_view dumpText, const std::vector<std::size_t> &laterParts,
@@ -45,8 +48,21 @@ public:
   /// name ends in "little" and never cleared.
   static bool isLittleEndian();
 
-  /// False when the dump file could not be opened or read to its end.
+  /// False when the dump file could not be opened or is a directory.
   bool dumpOpened() const { return dumpOpened_; }
+  /// False when the dump file could not be opened or not be read to its end:
+  /// a read error, or fewer bytes than its size when it was opened (it shrank
+  /// while it was read).
+  bool dumpReadWhole() const { return dumpReadWhole_; }
+
+  /// The dump holds a file-format line ("x.elf:     file format
+  /// elf32-littlearm"), as every objdump dump does.
+  bool fileFormatSeen() const { return fileFormatSeen_; }
+  /// The compilation units whose header ("  Compilation Unit @ offset
+  /// 0x1b2c:") came with no entry header before the next unit's header or
+  /// the end of the dump: units objdump could not read (objdump before 2.29
+  /// does not read DWARF 5). A null entry names no tag and is no entry here.
+  std::size_t unreadUnits() const { return unreadUnits_; }
 
   /// True when the last parse ran in parts and appended at least one of
   /// them; false when it ran in one, by choice or because no part after the
@@ -139,5 +155,8 @@ private:
   template <class Apply> void forEachListOf(Model::BasicObject *object, Apply apply);
 
   bool dumpOpened_ = false;
+  bool dumpReadWhole_ = false;
   bool inParts_ = false;
+  bool fileFormatSeen_ = false;
+  std::size_t unreadUnits_ = 0;
 };

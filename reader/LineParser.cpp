@@ -29,6 +29,15 @@ bool DwarfDatabase::LineParser::handsOverTo(const LineParser &later) const {
 }
 
 void DwarfDatabase::LineParser::continueAfter(const LineParser &later) {
+  if (later.unitHeaderSeen_) {
+    // Its first unit header closed the unit open here.
+    if (unitWithoutEntryOpen() && !later.entryBeforeFirstUnitHeader_) ++unreadUnits_;
+    unreadUnits_ += later.unreadUnits_;
+    unitHeaderSeen_ = true;
+    entrySinceUnitHeader_ = later.entrySinceUnitHeader_;
+  } else if (later.entrySinceUnitHeader_) {
+    entrySinceUnitHeader_ = true;
+  }
   if (later.entrySeen_) entries_.continueFrom(later.entries_);
   if (later.currentEntrySet_) current_ = later.current_;
   if (later.pointerSizeSeen_) pointerSize_ = later.pointerSize_;
@@ -59,6 +68,8 @@ void DwarfDatabase::LineParser::parseLine(std::string_view line) {
   LineShape &shape = shape_;
   shapeOf(line, shape);
   if (shape.kind == LineShape::Kind::EntryHeader) {
+    // objdump printed an entry of the unit: it could read the unit.
+    entrySinceUnitHeader_ = true;
     // A level that does not convert skips the header; the current entry
     // stays.
     const Match &m = shape.match;
@@ -79,17 +90,38 @@ void DwarfDatabase::LineParser::parseLine(std::string_view line) {
   }
   if (!entrySeen_ && shape.kind == LineShape::Kind::Attribute) guesses_.attributeWithoutEntry = true;
   if (tables_.takeLine(line, shape.leading, shape.first)) return;
-  if (shape.indentedBySpaces && shape.first == 'P') {
-    Match m;
-    if (matchPointerSize(line, m)) {
-      if (const std::optional<std::int32_t> size = NumberConversion::decimal(m.group[1])) {
-        pointerSize_ = *size;
-        pointerSizeSeen_ = true;
-      }
-      return;
-    }
-  }
+  // Both kinds are rare: one out-of-line test for the few lines they can be.
+  if (shape.indentedBySpaces && (shape.first == 'P' || shape.first == 'C') && takeUnitLine(line, shape.first))
+    return;
   takeFileFormatLine(line);
+}
+
+bool DwarfDatabase::LineParser::takeUnitLine(std::string_view line, char first) {
+  using namespace DumpLineGrammar;
+  Match m;
+  if (first == 'C') {
+    if (!matchUnitHeader(line, m)) return false;
+    noteUnitHeader();
+    return true;
+  }
+  if (!matchPointerSize(line, m)) return false;
+  if (const std::optional<std::int32_t> size = NumberConversion::decimal(m.group[1])) {
+    pointerSize_ = *size;
+    pointerSizeSeen_ = true;
+  }
+  return true;
+}
+
+void DwarfDatabase::LineParser::noteUnitHeader() {
+  if (unitWithoutEntryOpen()) ++unreadUnits_;
+  if (!unitHeaderSeen_) entryBeforeFirstUnitHeader_ = entrySinceUnitHeader_;
+  unitHeaderSeen_ = true;
+  entrySinceUnitHeader_ = false;
+}
+
+void DwarfDatabase::LineParser::finish() {
+  database_.fileFormatSeen_ = formatNameSeen_;
+  database_.unreadUnits_ = unreadUnits();
 }
 
 void DwarfDatabase::LineParser::takeFileFormatLine(std::string_view line) {

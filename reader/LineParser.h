@@ -5,13 +5,15 @@
 #include "reader/LineShape.h"
 #include "reader/LineTableReader.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 /// The single pass over the dump's lines. Each line is classified by its own
 /// text, with the kinds tried in a fixed order and the first match deciding:
 /// entry header, attribute line (while there is a current entry), line-table
-/// lines, pointer size, file format. Lines of no kind are skipped.
+/// lines, pointer size and compilation-unit header, file format. Lines of no
+/// kind are skipped.
 ///
 /// Most lines of a dump are skipped ones (line programs, frames, string
 /// dumps), so a line's first non-blank character picks the few kinds it can
@@ -32,11 +34,19 @@ public:
   LineParser(DwarfDatabase &database, LaterPart);
 
   void parseLine(std::string_view line);
+  /// After the last line: hands the database what the dump as a whole
+  /// showed (fileFormatSeen(), unreadUnits()).
+  void finish();
 
   /// True when the dump's file-format line names a big-endian format
   /// (elf32-bigarm); decides the layout of DWARF 4/5 bit fields.
   bool bigEndianTarget() const { return bigEndianTarget_; }
   std::int32_t pointerSize() const { return pointerSize_; }
+  /// A file-format line ("x.elf:     file format elf32-littlearm") was read.
+  bool fileFormatSeen() const { return formatNameSeen_; }
+  /// The compilation units whose header came with no entry header after it,
+  /// before the next unit's header or the end of the lines so far.
+  std::size_t unreadUnits() const { return unreadUnits_ + (unitWithoutEntryOpen() ? 1 : 0); }
   const CurrentEntry &currentEntry() const { return current_; }
 
   /// True when this parser, having read every line before \p later's first,
@@ -69,6 +79,12 @@ private:
 
   /// The cold path of an entry header while a later part has no entry yet.
   void noteFirstEntryHeader(std::int32_t level);
+  /// A compilation unit's header or a pointer-size line, for a line indented
+  /// by spaces whose first non-blank is \p first ('C' or 'P'); false for
+  /// neither.
+  bool takeUnitLine(std::string_view line, char first);
+  void noteUnitHeader();
+  bool unitWithoutEntryOpen() const { return unitHeaderSeen_ && !entrySinceUnitHeader_; }
   void takeFileFormatLine(std::string_view line);
   bool littleEndianKnown() const;
   void noteLittleEndian();
@@ -93,4 +109,15 @@ private:
   bool pointerSizeSeen_ = false;
   bool littleEndianSeen_ = false;
   Guesses guesses_;
+  // Units objdump printed the header of but could not read: no entry follows.
+  // The state joins exactly, whatever a part guessed, so no guess is noted:
+  // a later part tells whether an entry came before its first unit header.
+  bool unitHeaderSeen_ = false;
+  /// An entry header came after the last unit header (or, before the first,
+  /// anywhere before it).
+  bool entrySinceUnitHeader_ = false;
+  /// For a later part: an entry header came before its first unit header.
+  bool entryBeforeFirstUnitHeader_ = false;
+  /// Units closed by the next unit header with no entry in between.
+  std::size_t unreadUnits_ = 0;
 };

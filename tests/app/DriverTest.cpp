@@ -42,11 +42,15 @@ void unsetEnvironment(const char *name) { unsetenv(name); }
 
 using TestFiles::readFile;
 using TestFiles::writeFile;
+using namespace std::string_literals;
 
-/// A dump that is no dump: every kind of line end, a NUL, bytes above 127 and
-/// no line end at the very end, more than one pipe buffer long.
+/// A dump of nothing but its file-format line and awkward bytes: every kind
+/// of line end, a NUL, bytes above 127 and no line end at the very end, more
+/// than one pipe buffer long.
 std::string awkwardPayload() {
-  std::string payload = "\nfirst line\r\nlone CR\rtab\tNUL\0after\xff\xfe\x80 bytes\n";
+  // A string literal, not a C string: the bytes after the NUL count too.
+  std::string payload = "\napp.elf:     file format elf32-littlearm\n"
+                        "first line\r\nlone CR\rtab\tNUL\0after\xff\xfe\x80 bytes\n"s;
   payload.push_back('\0');
   for (int i = 0; i < 5000; ++i)
     payload += "line " + std::to_string(i) + (i % 3 == 0 ? "\r\n" : "\n");
@@ -475,7 +479,7 @@ class TwoArgumentTest : public DriverTest, public testing::WithParamInterface<Tw
 TEST_P(TwoArgumentTest, OnlyTheSecondIsProcessed) {
   const TwoArgumentCase &c = GetParam();
   fs::create_directories("build");
-  writeFile(c.dumpFileName, "");
+  writeFile(c.dumpFileName, "\nsecond.elf:     file format elf32-littlearm\n");
 
   EXPECT_EQ(runQuillmap({c.first, c.second}), 0);
   EXPECT_NE(console_.find(std::string("\ninputFile : ") + c.dumpFileName + "\n"), std::string::npos)

@@ -169,14 +169,15 @@ protected:
   }
 
   /// Runs on work()/app_ObjDump.txt, prepared by the caller as a dump that
-  /// cannot be read: "Can not open file", exit 1, the earlier files kept.
-  void expectDumpRefusedAndOutputsKept() {
+  /// cannot be had or is none: \p message with the dump's name, exit 1, the
+  /// earlier files kept and nothing else left.
+  void expectDumpRefusedAndOutputsKept(const std::string &message = "Can not open file: ") {
     writeEarlierOutputs(work());
     EXPECT_EQ(run((work() / "app.txt").string()), 1);
     const std::string directory = work().string() + "/";
-    EXPECT_EQ(consoleAfterBanner(),
-              consoleHead(directory) + "Can not open file: " + directory + "app_ObjDump.txt\n");
+    EXPECT_EQ(consoleAfterBanner(), consoleHead(directory) + message + directory + "app_ObjDump.txt\n");
     EXPECT_TRUE(rewrittenOutputs(work(), kStaticsDump).empty());
+    EXPECT_TRUE(strayFiles(work()).empty());
   }
 
   fs::path scratch_;
@@ -196,34 +197,87 @@ TEST_F(FileSystemFaultTest, DumpWithAReadErrorIsNotParsedAndNoOutputIsTouched) {
   // Reading a process's own memory file from offset 0 fails with an I/O
   // error, for root too: a dump on a failing disk.
   fs::create_symlink("/proc/self/mem", work() / "app_ObjDump.txt");
-  expectDumpRefusedAndOutputsKept();
+  expectDumpRefusedAndOutputsKept("Can not read file: ");
+}
+
+TEST_F(FileSystemFaultTest, DumpShorterThanItsSizeIsNotParsedAndNoOutputIsTouched) {
+  // A sysfs file says it is 4096 bytes long and holds a few: what a dump
+  // that another process cut short after it was opened gives the reader.
+  const fs::path shorter = "/sys/devices/system/cpu/online";
+  std::error_code noSize;
+  if (fs::file_size(shorter, noSize) <= readFile(shorter).size()) GTEST_SKIP() << "no such sysfs file here";
+  fs::create_symlink(shorter, work() / "app_ObjDump.txt");
+  expectDumpRefusedAndOutputsKept("Can not read file: ");
 }
 #endif
 
-TEST_F(FileSystemFaultTest, EmptyDumpGivesEmptyFilesAndLeavesAnEarlierLogAlone) {
-  writeFile(work() / "app_ObjDump.txt", "");
-  writeEarlierOutputs(work());
+/// Every objdump dump holds a file-format line ("app.elf:     file format
+/// elf32-littlearm"); these hold none.
+struct NotADumpCase {
+  const char *name;
+  std::string (*content)();
+};
 
-  EXPECT_EQ(run((work() / "app.txt").string()), 0) << console_;
-  EXPECT_EQ(readFile(work() / "app_Vrx.m51"), "");
-  EXPECT_EQ(readFile(work() / "app_CANape.db"),
-            "VERSION 104 COMMENT \"CANAPE DB\"\r\nGROUP 'QX_Signals' : \"\"\r\n['QX_Signals']\r\n");
-  EXPECT_EQ(readFile(work() / "app_Vrx.m51_StyleWarnings.log"), earlierText("app_Vrx.m51_StyleWarnings.log"));
-  EXPECT_TRUE(strayFiles(work()).empty());
+const NotADumpCase kNotADumpCases[] = {
+    {"Empty", [] { return std::string(); }},
+    {"Text",
+     [] { return std::string("Release notes\r\n\r\n- objdump now reads every file format of ARM\r\n"); }},
+    // A line ends at a line feed only: a dump whose lines end in carriage
+    // returns alone is one line, and it matches nothing.
+    {"CarriageReturnsAlone",
+     [] {
+       std::string crOnly = readFile(kStaticsDump);
+       std::replace(crOnly.begin(), crOnly.end(), '\n', '\r');
+       return crOnly;
+     }},
+    // objdump's help, when an option reached it in place of a file.
+    {"ObjdumpHelp",
+     [] {
+       return std::string("Usage: arm-none-eabi-objdump <option(s)> <file(s)>\n"
+                          " Display information from object <file(s)>.\n"
+                          " At least one of the following switches must be given:\n"
+                          "  -a, --archive-headers    Display archive header information\n");
+     }},
+};
+
+void PrintTo(const NotADumpCase &c, std::ostream *os) { *os << c.name; }
+
+class NotADumpTest : public FileSystemFaultTest, public testing::WithParamInterface<NotADumpCase> {};
+
+TEST_P(NotADumpTest, IsSaidToBeNoneAndNoOutputIsTouched) {
+  writeFile(work() / "app_ObjDump.txt", GetParam().content());
+  expectDumpRefusedAndOutputsKept("Not an objdump dump: ");
 }
 
-TEST_F(FileSystemFaultTest, DumpWithCarriageReturnsAloneIsOneLongLineAndACleanRun) {
-  // A line ends at a line feed only: a dump whose lines end in carriage
-  // returns alone is one line that matches nothing.
-  std::string crOnly = readFile(kStaticsDump);
-  std::replace(crOnly.begin(), crOnly.end(), '\n', '\r');
-  writeFile(work() / "app_ObjDump.txt", crOnly);
+INSTANTIATE_TEST_SUITE_P(Dumps, NotADumpTest, testing::ValuesIn(kNotADumpCases),
+                         [](const testing::TestParamInfo<NotADumpCase> &info) { return info.param.name; });
 
-  EXPECT_EQ(run((work() / "app.txt").string()), 0) << console_;
-  EXPECT_EQ(readFile(work() / "app_Vrx.m51"), "");
-  EXPECT_EQ(readFile(work() / "app_CANape.db"),
-            "VERSION 104 COMMENT \"CANAPE DB\"\r\nGROUP 'QX_Signals' : \"\"\r\n['QX_Signals']\r\n");
-  EXPECT_FALSE(fs::exists(work() / "app_Vrx.m51_StyleWarnings.log"));
+/// \p utf8 (ASCII) in UTF-16 with its byte-order mark: little endian with CR
+/// LF line ends as Windows PowerShell 5's `>` writes it, or big endian.
+std::string inUtf16(const std::string &utf8, bool bigEndian) {
+  std::string bytes = bigEndian ? "\xfe\xff" : "\xff\xfe";
+  const auto unit = [&](char c) {
+    bytes += bigEndian ? '\0' : c;
+    bytes += bigEndian ? c : '\0';
+  };
+  for (const char c : utf8) {
+    if (!bigEndian && c == '\n') unit('\r');
+    unit(c);
+  }
+  return bytes;
+}
+
+TEST_F(FileSystemFaultTest, DumpInUtf16GivesTheFilesOfTheSameTextInUtf8) {
+  // The example firmware's dump as objdump 2.40 wrote it; its duplicate
+  // statics give a log too.
+  const fs::path dump = fs::path(QUILLMAP_OBJDUMP_VERSIONS_DIR) / "demo-dwarf4-O0.objdump-2.40.txt";
+  for (const bool bigEndian : {false, true}) {
+    writeFile(work() / "app_ObjDump.txt", inUtf16(readFile(dump), bigEndian));
+    writeEarlierOutputs(work());
+    EXPECT_EQ(run((work() / "app.txt").string()), 0) << console_;
+    EXPECT_EQ(rewrittenOutputs(work(), dump), kOutputs) << (bigEndian ? "big endian" : "little endian");
+    EXPECT_NE(referenceOutput(dump, "app_Vrx.m51").find("g_engine.speed"), std::string::npos);
+  }
 }
 
 // ---- Output paths -------------------------------------------------------------

@@ -16,7 +16,8 @@ inline constexpr std::size_t kLeafCap = std::size_t{1} << 16;
 /// Runs \p dump through the pipeline and checks what must hold for any
 /// input: each text is made of whole CR LF lines, the CANape text opens with
 /// its header and has one line per map line, and the same dump with CR LF
-/// line ends gives the same texts. A broken rule aborts the process.
+/// line ends, or in UTF-16 (when it is valid UTF-8), gives the same texts. A
+/// broken rule aborts the process.
 void run(std::string_view dump);
 
 } // namespace FuzzPipeline

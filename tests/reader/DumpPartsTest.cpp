@@ -211,6 +211,48 @@ TEST(DumpParts, LittleEndianLineInTheLaterPartSetsTheFlag) {
   EXPECT_FALSE(DwarfDatabase::isLittleEndian());
 }
 
+/// kTwoUnits with a unit that objdump 2.24 prints for DWARF 5, a header
+/// without entries, before the second unit and after it.
+std::string withUnitsNotRead() {
+  constexpr std::string_view kNotRead = "  Compilation Unit @ offset 0x%:\n"
+                                        "   Length:        0x8ba (32-bit)\n"
+                                        "   Version:       5\n"
+                                        "   Abbrev Offset: 0x6940401\n"
+                                        "   Pointer Size:  0\n";
+  std::string dump = kTwoUnits;
+  std::string first(kNotRead), second(kNotRead);
+  first.replace(first.find('%'), 1, "20");
+  second.replace(second.find('%'), 1, "90");
+  dump.insert(lineStarting(dump, "\nContents of the .debug_abbrev section:"), second);
+  dump.insert(lineStarting(dump, "  Compilation Unit @ offset 0x40:"), first);
+  return dump;
+}
+
+TEST(DumpParts, UnitsNotReadCountTheSameWhereverTheDumpIsCut) {
+  // The header of a unit at the end of one part and its entries at the start
+  // of the next, or no entries before the next part's unit header or the
+  // end: the count of one pass, wherever the cut falls. Split at every line.
+  const std::string dump = withUnitsNotRead();
+  const std::string expected = inOnePart(dump);
+  ASSERT_NE(expected.find("file format line 1, units not read 2\n"), std::string::npos) << expected;
+  int usedSplits = 0;
+  for (std::size_t at = dump.find('\n'); at + 1 < dump.size(); at = dump.find('\n', at + 1)) {
+    DwarfDatabase database;
+    if (database.parseDumpTextInParts(dump, {at + 1})) ++usedSplits;
+    EXPECT_EQ(TestDumps::describe(database), expected) << "at " << dump.substr(at + 1, 40);
+  }
+  EXPECT_GE(usedSplits, 20);
+  // Three parts at once: the middle one may hold no unit header at all.
+  for (const auto &[from, to] : {std::pair{"   Length:        0x8ba", "  Compilation Unit @ offset 0x40:"},
+                                 std::pair{" <1><7a>", "Contents of the .debug_abbrev section:"},
+                                 std::pair{"   Version:       5", "   Pointer Size:  0"}}) {
+    DwarfDatabase database;
+    const std::size_t first = lineStarting(dump, from);
+    database.parseDumpTextInParts(dump, {first, dump.find(std::string("\n") + to, first) + 1});
+    EXPECT_EQ(TestDumps::describe(database), expected) << from << " / " << to;
+  }
+}
+
 TEST(DumpParts, PartStartIsAUnitOrSectionLineAfterALineFeed) {
   struct Case {
     std::string_view window;
@@ -445,6 +487,11 @@ std::vector<std::string> realDumps() {
     for (const int dwarf : {2, 5})
       for (const char *endian : {"little", "big"})
         dumps.push_back(TestDumps::sourceDump(stem, dwarf, endian));
+  // Older objdump releases: units printed without their entries, and the
+  // layout of 2.22.
+  dumps.push_back(TestDumps::objdumpVersionDump("demo-dwarf5-O0", "2.24"));
+  dumps.push_back(TestDumps::objdumpVersionDump("demo-dwarf4-O0", "2.24"));
+  dumps.push_back(TestDumps::objdumpVersionDump("ecu_be-dwarf4-O0", "2.22"));
   return dumps;
 }
 

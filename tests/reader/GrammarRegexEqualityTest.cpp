@@ -201,6 +201,9 @@ const std::vector<std::string> kHandWrittenShapes = {
     "(indirect string, offset: 0x1a): counter",
     "   Pointer Size:  4",
     "  Pointer Size:             4",
+    "  Compilation Unit @ offset 0x1b2c:",
+    "  Compilation Unit @ offset 0x0:",
+    "  Compilation Unit @ offset 0:",
     "/tmp/demo.elf:     file format elf32-littlearm",
     "/tmp/demo.elf:     file format elf32-little",
     "/tmp/demo.elf:     file format elf32-bigarm",
@@ -264,6 +267,7 @@ const std::vector<std::string> kFragments = {
     "DW_OP_plus_uconst:",
     "; ",
     "Pointer Size:",
+    "Compilation Unit @ offset ",
     "-",
     "+",
 };

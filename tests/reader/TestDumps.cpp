@@ -30,6 +30,10 @@ std::string demoSymbols(const std::string &variant) {
   return std::string(QUILLMAP_READER_DUMP_DIR) + "/demo-" + variant + ".nm";
 }
 
+std::string objdumpVersionDump(const std::string &image, const std::string &version) {
+  return std::string(QUILLMAP_OBJDUMP_VERSIONS_DIR) + "/" + image + ".objdump-" + version + ".txt";
+}
+
 std::string sourceDump(const std::string &stem, int dwarf, const std::string &endian) {
   return std::string(QUILLMAP_READER_DUMP_DIR) + "/" + stem + "-dwarf" + std::to_string(dwarf) + "-" +
          endian + ".txt";
@@ -127,6 +131,8 @@ std::string describe(const DwarfDatabase &db) {
     out << '\n';
   }
   out << "tables " << db.ownedStatementLists.size() << '\n';
+  out << "file format line " << db.fileFormatSeen() << ", units not read " << std::dec << db.unreadUnits()
+      << std::hex << '\n';
   describeList(out, "located", db.locatedObjects);
   describeList(out, "arrays", db.arrayTypes);
   describeList(out, "classes", db.classTypes);

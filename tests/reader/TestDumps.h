@@ -22,6 +22,9 @@ const std::vector<std::string> &firmwareVariants();
 std::string demoDump(const std::string &variant);
 /// <reader dump dir>/demo-<variant>.nm: arm-none-eabi-nm of the image.
 std::string demoSymbols(const std::string &variant);
+/// A dump that objdump \p version (2.22 ... 2.46) wrote of the example
+/// firmware's \p image (tests/data/objdump-versions).
+std::string objdumpVersionDump(const std::string &image, const std::string &version);
 /// <reader dump dir>/<stem>-dwarf<dwarf>-<endian>.txt, a source of
 /// tests/reader/sources compiled at that DWARF version and byte order.
 std::string sourceDump(const std::string &stem, int dwarf, const std::string &endian);
