@@ -6,11 +6,11 @@
 #include "reader/DumpLineReader.h"
 #include "reader/DumpParts.h"
 #include "reader/LineParser.h"
+#include "reader/NativeFiles.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <system_error>
 
 namespace {
@@ -85,13 +85,13 @@ DwarfDatabase::DwarfDatabase() = default;
 DwarfDatabase::DwarfDatabase(const std::string &dumpFileName) {
   // Binary mode: the reader removes a carriage return before a line feed
   // itself, the same on every platform.
-  std::FILE *file = std::fopen(dumpFileName.c_str(), "rb");
+  std::FILE *file = NativeFiles::openForReading(dumpFileName);
   if (file == nullptr) return;
   // The reader asks for whole chunks; without stdio's own small buffer in
   // between, each chunk is one read from the system instead of two.
   std::setvbuf(file, nullptr, _IONBF, 0);
   std::error_code sizeUnknown;
-  const std::uintmax_t dumpBytes = std::filesystem::file_size(dumpFileName, sizeUnknown);
+  const std::uintmax_t dumpBytes = NativeFiles::fileSize(dumpFileName, sizeUnknown);
   if (!sizeUnknown) reserveForDump(dumpBytes);
   // A path that opens but cannot be read (a directory, an I/O error part way
   // through) ends the reading like the end of the file would: only the error
