@@ -97,7 +97,11 @@ Change::Change() {
   changesUnderway.fetch_add(1);
   if (ending.load()) {
     changesUnderway.fetch_sub(1);
-    return;
+    // The handler runs on a thread of its own and is about to end the
+    // process: this thread waits for that end, so that no other way out (an
+    // exit code of its own) can come first.
+    for (;;)
+      Sleep(INFINITE);
   }
   valid_ = true;
 }

@@ -43,7 +43,9 @@ public:
   Change &operator=(const Change &) = delete;
 
   /// False when the process is already ending: nothing may be changed, and
-  /// the caller should give up what it was going to do.
+  /// the caller should give up what it was going to do. (On Windows, where
+  /// the handler runs on a thread of its own, a Change is then never had: the
+  /// thread waits there for the end.)
   explicit operator bool() const { return valid_; }
 
 #ifndef _WIN32
