@@ -1,5 +1,6 @@
 #include "app/Driver.h"
 
+#include "app/ConsoleOutput.h"
 #include "app/ConsoleTexts.h"
 #include "app/NameDerivation.h"
 #include "app/ObjdumpRunner.h"
@@ -11,15 +12,15 @@
 
 #include <cstddef>
 #include <ctime>
-#include <iostream>
 #include <new>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <system_error>
 
 namespace {
 
-void printLine(const std::string &line) { std::cout << line << '\n' << std::flush; }
+void printLine(const std::string &line) { printConsoleLine({line}); }
 
 void printUsage() {
   printLine(ConsoleTexts::kUsageTitle);
@@ -36,7 +37,9 @@ public:
 
   void printProgress(const std::string &what) const {
     const double seconds = std::difftime(std::time(nullptr), start_);
-    std::cout << what << ConsoleTexts::kSecondsSinceStart << seconds << '\n' << std::flush;
+    std::ostringstream number;
+    number << seconds;
+    printConsoleLine({what, ConsoleTexts::kSecondsSinceStart, number.str()});
   }
 
 private:
@@ -110,7 +113,7 @@ int runOnNames(const DerivedNames &names) {
 /// Says that the run could not get the memory it needed. Prints without
 /// making a new string: there may be no memory for one.
 int reportNoMemory(const DerivedNames &names) {
-  std::cout << ConsoleTexts::kNotEnoughMemory << names.dumpFileName << '\n' << std::flush;
+  printConsoleLine({ConsoleTexts::kNotEnoughMemory, names.dumpFileName});
   return 1;
 }
 

@@ -6,6 +6,7 @@
 
 #ifdef _WIN32
 #include "app/WindowsCommandLine.h"
+#include "reader/NativeFiles.h"
 
 #include <windows.h>
 #else
@@ -22,6 +23,12 @@ extern char **environ;
 
 namespace {
 
+/// What a program's file name ends with on Windows.
+constexpr const char *kProgramSuffix = ".exe";
+/// How long a run waits for its own interrupt handler when the program it
+/// started was ended by Ctrl-C or Ctrl-Break.
+constexpr DWORD kInterruptGraceMilliseconds = 5000;
+
 /// An inheritable copy of one of our standard handles, or null when we have none.
 HANDLE inheritableStdHandle(DWORD which) {
   HANDLE handle = GetStdHandle(which);
@@ -37,17 +44,55 @@ void closeIfSet(HANDLE handle) {
   if (handle != nullptr) CloseHandle(handle);
 }
 
+/// The path of \p program: as given when it names a folder, else the file
+/// "<program>.exe" in the first folder of PATH that holds it. Only PATH is
+/// searched, never the working folder or the folder of this executable (as
+/// CreateProcess would search first). Empty when none is found.
+std::string programPath(const std::string &program) {
+  if (program.find_first_of("\\/:") != std::string::npos) return program;
+  const DWORD needed = GetEnvironmentVariableW(L"PATH", nullptr, 0);
+  if (needed == 0) return {};
+  std::wstring path(needed, L'\0');
+  const DWORD length = GetEnvironmentVariableW(L"PATH", path.data(), needed);
+  if (length == 0 || length >= needed) return {};
+  path.resize(length);
+  for (std::string candidate : windowsPathFolders(NativeFiles::utf8FromWide(path))) {
+    if (candidate.back() != '\\' && candidate.back() != '/') candidate += '\\';
+    candidate += program + kProgramSuffix;
+    if (NativeFiles::kindOf(candidate) == NativeFiles::Kind::Regular) return candidate;
+  }
+  return {};
+}
+
+/// A job whose processes end when its last handle is closed: when this
+/// process ends, however it ends (killed from the task manager, too). Null
+/// when it cannot be had.
+HANDLE makeKillOnCloseJob() {
+  HANDLE job = CreateJobObjectW(nullptr, nullptr);
+  if (job == nullptr) return nullptr;
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof(limits))) {
+    CloseHandle(job);
+    return nullptr;
+  }
+  return job;
+}
+
 } // namespace
 
 int runProgram(const std::string &program, const std::vector<std::string> &arguments,
                ReplacementFile &output) {
   if (!output.isOpen()) return kCannotStartExitCode;
+  const std::string path = programPath(program);
+  if (path.empty()) return kCannotStartExitCode;
+  const std::wstring application = NativeFiles::nativeName(path);
   std::vector<std::string> all{program};
   all.insert(all.end(), arguments.begin(), arguments.end());
-  // CreateProcessA may write into the command line, so it gets its own buffer.
-  std::string commandLine = windowsCommandLine(all);
-  std::vector<char> buffer(commandLine.begin(), commandLine.end());
-  buffer.push_back('\0');
+  // CreateProcessW may write into the command line, so it gets its own buffer.
+  std::wstring commandLine = NativeFiles::wideFromUtf8(windowsCommandLine(all));
+  std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
+  buffer.push_back(L'\0');
 
   // The child writes through an inheritable copy of the handle.
   HANDLE outputCopy = nullptr;
@@ -56,8 +101,9 @@ int runProgram(const std::string &program, const std::vector<std::string> &argum
     return kCannotStartExitCode;
   HANDLE input = inheritableStdHandle(STD_INPUT_HANDLE);
   HANDLE error = inheritableStdHandle(STD_ERROR_HANDLE);
+  HANDLE job = makeKillOnCloseJob();
 
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = input;
@@ -67,26 +113,43 @@ int runProgram(const std::string &program, const std::vector<std::string> &argum
   bool started = false;
   {
     const InterruptCleanup::Change change;
-    // No application name: CreateProcessA then searches PATH and appends ".exe".
-    started = change && CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                       &startup, &process) != 0;
+    // The application name is the full path found above: CreateProcessW
+    // searches no folder itself. Suspended until it is in the job.
+    started = change && CreateProcessW(application.c_str(), buffer.data(), nullptr, nullptr, TRUE,
+                                       CREATE_SUSPENDED, nullptr, nullptr, &startup, &process) != 0;
     if (started) InterruptCleanup::setChild(change, process.hProcess);
   }
   closeIfSet(input);
   closeIfSet(error);
   CloseHandle(outputCopy);
-  if (!started) return kCannotStartExitCode;
+  if (!started) {
+    closeIfSet(job);
+    return kCannotStartExitCode;
+  }
+  // Without the job (a Windows that cannot nest jobs), an interrupt still
+  // ends the program; only a run killed from outside leaves it running.
+  if (job != nullptr && !AssignProcessToJobObject(job, process.hProcess)) {
+    CloseHandle(job);
+    job = nullptr;
+  }
+  if (ResumeThread(process.hThread) == static_cast<DWORD>(-1))
+    TerminateProcess(process.hProcess, kCannotStartExitCode);
 
   WaitForSingleObject(process.hProcess, INFINITE);
   DWORD exitCode = 0;
   if (!GetExitCodeProcess(process.hProcess, &exitCode)) exitCode = kCannotStartExitCode;
   CloseHandle(process.hThread);
+  // The Ctrl-C or Ctrl-Break that ended the program reached this process too:
+  // its handler, on a thread of its own, ends the run with the interrupt's
+  // exit code. It gets the moment it needs before the run goes on.
+  if (exitCode == STATUS_CONTROL_C_EXIT) Sleep(kInterruptGraceMilliseconds);
   {
     const InterruptCleanup::Change change;
     // When the process is ending, the handler still needs the handle.
     if (!InterruptCleanup::clearChild(change)) return kCannotStartExitCode;
     CloseHandle(process.hProcess);
   }
+  closeIfSet(job);
   return static_cast<int>(exitCode);
 }
 

@@ -12,8 +12,11 @@ inline constexpr int kCannotStartExitCode = 127;
 /// them), its standard output written into the open \p output, standard
 /// input and error shared with this process, and waits for it. No command
 /// processor is involved, so the arguments reach the program exactly as
-/// given. A program name without a directory is searched for in PATH. While
-/// it runs, an interrupt ends it (InterruptCleanup). Returns the program's
+/// given. A program name without a directory is searched for in PATH (on
+/// Windows as "<program>.exe", in the folders of PATH only: never in the
+/// working folder or beside this executable). While it runs, an interrupt
+/// ends it (InterruptCleanup); on Windows it is in a job that ends it when
+/// this process ends, however that comes. Returns the program's
 /// exit code, 128 + signal number when a signal ended it, or
 /// kCannotStartExitCode when it could not be started.
 int runProgram(const std::string &program, const std::vector<std::string> &arguments,

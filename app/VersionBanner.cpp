@@ -1,11 +1,12 @@
 #include "app/VersionBanner.h"
 
+#include "app/ConsoleOutput.h"
 #include "app/ConsoleTexts.h"
 #include "app/QuillmapVersion.h"
 
-#include <iostream>
-
 #ifdef _WIN32
+#include "reader/NativeFiles.h"
+
 #include <vector>
 #include <windows.h>
 #endif
@@ -23,52 +24,67 @@ std::string versionText(std::uint32_t fileVersionMostSignificant) {
 namespace {
 
 void printBannerLines(const std::string &fileName, const std::string &version, const std::string &copyright) {
-  std::cout << fileName << ConsoleTexts::kBannerVersion << version << ConsoleTexts::kBannerFrom << buildDate()
-            << '\n'
-            << std::flush;
-  std::cout << copyright << '\n' << std::flush;
+  printConsoleLine({fileName, ConsoleTexts::kBannerVersion, version, ConsoleTexts::kBannerFrom, buildDate()});
+  printConsoleLine({copyright});
 }
 
 } // namespace
 
 #ifdef _WIN32
 
-void printVersionBanner(const char *programPath) {
-  std::string fileName;
-  std::string version;
-  std::string copyright;
+namespace {
 
+/// The path of the running executable; empty when it cannot be had.
+std::wstring ownExecutablePath() {
+  // A path in the "\\?\" form may hold up to 32 767 characters.
+  for (DWORD size = MAX_PATH; size <= 32768; size *= 2) {
+    std::wstring path(size, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), size);
+    if (length == 0) return {};
+    if (length < size) {
+      path.resize(length);
+      return path;
+    }
+  }
+  return {};
+}
+
+/// The string value \p query of \p block in UTF-8; empty when it is missing.
+std::string stringValue(const std::vector<unsigned char> &block, const wchar_t *query) {
+  void *value = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueW(block.data(), query, &value, &length) || value == nullptr) return {};
+  return NativeFiles::utf8FromWide(static_cast<const wchar_t *>(value));
+}
+
+} // namespace
+
+void printVersionBanner(const char *programPath) {
   DWORD ignored = 0;
-  std::string path = programPath;
-  DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+  std::wstring path = NativeFiles::nativeName(programPath);
+  DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
   if (size == 0) {
     // Typed as "Quillmap" in cmd.exe, argv[0] has neither folder nor ".exe",
     // and the version functions then look for Quillmap.dll. The running
     // module's own path always names the file that holds the resource.
-    char ownPath[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, ownPath, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return;
-    path.assign(ownPath, length);
-    size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    path = ownExecutablePath();
+    if (path.empty()) return;
+    path = NativeFiles::nativeName(NativeFiles::utf8FromWide(path));
+    size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
     if (size == 0) return;
   }
-  // One zero byte beyond the block ends every string value inside it.
-  std::vector<char> block(static_cast<std::size_t>(size) + 1, '\0');
-  if (!GetFileVersionInfoA(path.c_str(), 0, size, block.data())) return;
+  // Two zero bytes beyond the block end every string value inside it.
+  std::vector<unsigned char> block(static_cast<std::size_t>(size) + 2, 0);
+  if (!GetFileVersionInfoW(path.c_str(), 0, size, block.data())) return;
 
   void *value = nullptr;
   UINT length = 0;
-  if (!VerQueryValueA(block.data(), "\\", &value, &length) || value == nullptr ||
+  if (!VerQueryValueW(block.data(), L"\\", &value, &length) || value == nullptr ||
       length < sizeof(VS_FIXEDFILEINFO))
     return;
-  version = versionText(static_cast<const VS_FIXEDFILEINFO *>(value)->dwFileVersionMS);
-
-  if (VerQueryValueA(block.data(), "\\StringFileInfo\\040904b0\\LegalCopyright", &value, &length) &&
-      value != nullptr)
-    copyright = static_cast<const char *>(value);
-  if (VerQueryValueA(block.data(), "\\StringFileInfo\\040904b0\\OriginalFilename", &value, &length) &&
-      value != nullptr)
-    fileName = static_cast<const char *>(value);
+  const std::string version = versionText(static_cast<const VS_FIXEDFILEINFO *>(value)->dwFileVersionMS);
+  const std::string copyright = stringValue(block, L"\\StringFileInfo\\040904b0\\LegalCopyright");
+  const std::string fileName = stringValue(block, L"\\StringFileInfo\\040904b0\\OriginalFilename");
 
   printBannerLines(fileName, version, copyright);
 }

@@ -34,3 +34,21 @@ std::string windowsCommandLine(const std::vector<std::string> &arguments) {
   }
   return line;
 }
+
+std::vector<std::string> windowsPathFolders(std::string_view path) {
+  std::vector<std::string> folders;
+  std::string folder;
+  bool quoted = false;
+  for (const char c : path) {
+    if (c == '"') {
+      quoted = !quoted;
+    } else if (c == ';' && !quoted) {
+      if (!folder.empty()) folders.push_back(std::move(folder));
+      folder.clear();
+    } else {
+      folder += c;
+    }
+  }
+  if (!folder.empty()) folders.push_back(std::move(folder));
+  return folders;
+}

@@ -1,9 +1,11 @@
 #include "output/InterruptCleanup.h"
 
+#include "reader/NativeFiles.h"
+
 #include <atomic>
 #include <csignal>
 #include <cstddef>
-#include <cstring>
+#include <string>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -19,14 +21,20 @@ namespace {
 /// A run has few temporary files at a time: the dump's, or those of the map,
 /// the log and the CANape database.
 constexpr std::size_t kSlots = 8;
+#ifdef _WIN32
+/// Longer names cannot be opened (the "\\?\" form of a path has at most
+/// 32 767 characters).
+constexpr std::size_t kLongestName = 32768;
+#else
 /// Longer names cannot be opened (PATH_MAX on Linux).
 constexpr std::size_t kLongestName = 4096;
+#endif
 
 enum SlotState : int { kFree, kFilling, kLive };
 
 struct Slot {
   std::atomic<int> state{kFree};
-  char name[kLongestName];
+  NativeFiles::NativeChar name[kLongestName];
 };
 
 static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free &&
@@ -43,14 +51,12 @@ std::atomic<ChildProcess> child{ChildProcess{}};
 /// Windows has no SIGHUP; the closing of the console stands for it.
 constexpr int kHangUp = 1;
 
-void removeFile(const char *name) { DeleteFileA(name); }
 void endChild(ChildProcess process, int exitCode) {
   TerminateProcess(static_cast<HANDLE>(process), static_cast<UINT>(exitCode));
 }
 #else
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-void removeFile(const char *name) { unlink(name); }
 void endChild(ChildProcess process, int) { kill(process, SIGTERM); }
 #endif
 
@@ -62,7 +68,7 @@ void clearAway(int exitCode) {
     // A change takes a few system calls, on another thread.
   }
   for (Slot &slot : slots)
-    if (slot.state.load() == kLive) removeFile(slot.name);
+    if (slot.state.load() == kLive) NativeFiles::removeNative(slot.name);
   if (const ChildProcess process = child.load(); process != ChildProcess{}) endChild(process, exitCode);
 }
 
@@ -91,7 +97,11 @@ Change::Change() {
   changesUnderway.fetch_add(1);
   if (ending.load()) {
     changesUnderway.fetch_sub(1);
-    return;
+    // The handler runs on a thread of its own and is about to end the
+    // process: this thread waits for that end, so that no other way out (an
+    // exit code of its own) can come first.
+    for (;;)
+      Sleep(INFINITE);
   }
   valid_ = true;
 }
@@ -138,14 +148,14 @@ Change::~Change() {
 
 #endif
 
-int addTemporaryFile(const Change &change, const char *name) {
+int addTemporaryFile(const Change &change, const NativeFiles::NativeChar *name) {
   if (!change) return kNoSlot;
-  const std::size_t length = std::strlen(name);
+  const std::size_t length = std::char_traits<NativeFiles::NativeChar>::length(name);
   if (length >= kLongestName) return kNoSlot;
   for (std::size_t i = 0; i < kSlots; ++i) {
     int expected = kFree;
     if (!slots[i].state.compare_exchange_strong(expected, kFilling)) continue;
-    std::memcpy(slots[i].name, name, length + 1);
+    std::char_traits<NativeFiles::NativeChar>::copy(slots[i].name, name, length + 1);
     slots[i].state.store(kLive);
     return static_cast<int>(i);
   }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "reader/NativeFiles.h"
+
 #ifndef _WIN32
 #include <signal.h>
 #include <sys/types.h>
@@ -13,10 +15,10 @@
 /// touched: it is only ever replaced by a rename.
 ///
 /// The handler may run on any thread, at any moment. It only reads this
-/// registry, which lives in fixed memory, and calls nothing but unlink(),
-/// kill() and _exit(). Every change to the registry is made inside a Change:
-/// the handler waits until none is under way, and once the handler has begun,
-/// no Change can be had any more.
+/// registry, which lives in fixed memory, and calls nothing but unlink()
+/// (NativeFiles::removeNative()), kill() and _exit(). Every change to the
+/// registry is made inside a Change: the handler waits until none is under
+/// way, and once the handler has begun, no Change can be had any more.
 namespace InterruptCleanup {
 
 #ifdef _WIN32
@@ -41,7 +43,9 @@ public:
   Change &operator=(const Change &) = delete;
 
   /// False when the process is already ending: nothing may be changed, and
-  /// the caller should give up what it was going to do.
+  /// the caller should give up what it was going to do. (On Windows, where
+  /// the handler runs on a thread of its own, a Change is then never had: the
+  /// thread waits there for the end.)
   explicit operator bool() const { return valid_; }
 
 #ifndef _WIN32
@@ -59,10 +63,11 @@ private:
 /// No slot: the name was not registered.
 inline constexpr int kNoSlot = -1;
 
-/// Registers the temporary file \p name (a path as open() takes it) before
-/// it is created; returns its slot, or kNoSlot when \p change is not valid,
-/// the name is too long or every slot is taken.
-int addTemporaryFile(const Change &change, const char *name);
+/// Registers the temporary file \p name, in the system's form
+/// (NativeFiles::nativeName()), before it is created; returns its slot, or
+/// kNoSlot when \p change is not valid, the name is too long or every slot
+/// is taken.
+int addTemporaryFile(const Change &change, const NativeFiles::NativeChar *name);
 /// Forgets the temporary file in \p slot once it is renamed or removed;
 /// nothing for kNoSlot.
 void removeTemporaryFile(int slot);

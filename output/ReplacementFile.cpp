@@ -1,133 +1,16 @@
 #include "output/ReplacementFile.h"
 
 #include "output/InterruptCleanup.h"
+#include "reader/NativeFiles.h"
 
-#include <algorithm>
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
-#include <filesystem>
 #include <random>
-#include <system_error>
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
-namespace fs = std::filesystem;
 
 namespace {
 
-/// A chain of more links than this does not end (as ELOOP says).
-constexpr int kMostLinks = 40;
 /// Names tried before giving up: each is taken only if someone made it first.
 constexpr int kMostAttempts = 100;
-
-#ifdef _WIN32
-const ReplacementFile::NativeFile kNoFile = INVALID_HANDLE_VALUE;
-#else
-constexpr ReplacementFile::NativeFile kNoFile = -1;
-#endif
-
-/// The file a name stands for: symbolic links are followed, a relative
-/// target from the link's own folder, to the file they end at, which need
-/// not exist. Empty for a chain of links that does not end or cannot be read.
-std::string resolvedName(const std::string &fileName) {
-  fs::path path(fileName);
-  for (int hop = 0; hop <= kMostLinks; ++hop) {
-    std::error_code error;
-    if (!fs::is_symlink(fs::symlink_status(path, error))) return hop == 0 ? fileName : path.string();
-    const fs::path target = fs::read_symlink(path, error);
-    if (error) return {};
-    path = target.is_absolute() ? target : path.parent_path() / target;
-  }
-  return {};
-}
-
-/// Replaces \p to by \p from in one step.
-bool renameOver(const std::string &from, const std::string &to) {
-#ifdef _WIN32
-  // std::rename fails on Windows when the target exists.
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-#else
-  return std::rename(from.c_str(), to.c_str()) == 0;
-#endif
-}
-
-void removeFile(const std::string &name) {
-#ifdef _WIN32
-  DeleteFileA(name.c_str());
-#else
-  unlink(name.c_str());
-#endif
-}
-
-/// Whether a create failed only because the name is taken.
-bool nameTaken() {
-#ifdef _WIN32
-  const DWORD error = GetLastError();
-  return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
-#else
-  return errno == EEXIST;
-#endif
-}
-
-/// Creates \p name, which must not exist in any form; kNoFile when it cannot.
-/// \p replaced is the status of the file it is to replace.
-ReplacementFile::NativeFile createNew(const std::string &name, const fs::file_status &replaced) {
-#ifdef _WIN32
-  // FILE_SHARE_DELETE: an interrupt removes it while it is open.
-  HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file != INVALID_HANDLE_VALUE && fs::exists(replaced)) {
-    std::error_code ignored;
-    fs::permissions(fs::path(name), replaced.permissions(), fs::perm_options::replace, ignored);
-  }
-  return file;
-#else
-  // The new file never allows more than the one it replaces, not even while
-  // it is still empty; fchmod then undoes what the umask took away.
-  const bool replaces = fs::exists(replaced);
-  const mode_t mode = replaces ? static_cast<mode_t>(replaced.permissions() & fs::perms::mask) : 0666;
-  int file = -1;
-  do {
-    file = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode & 0777);
-  } while (file < 0 && errno == EINTR);
-  if (file >= 0 && replaces) fchmod(file, mode);
-  return file;
-#endif
-}
-
-bool writeAll(ReplacementFile::NativeFile file, std::string_view bytes) {
-  while (!bytes.empty()) {
-#ifdef _WIN32
-    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), std::size_t{1} << 30));
-    DWORD written = 0;
-    if (!WriteFile(static_cast<HANDLE>(file), bytes.data(), chunk, &written, nullptr) || written == 0)
-      return false;
-#else
-    const ssize_t written = ::write(file, bytes.data(), bytes.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-#endif
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
-}
-
-bool closeFile(ReplacementFile::NativeFile file) {
-#ifdef _WIN32
-  return CloseHandle(static_cast<HANDLE>(file)) != 0;
-#else
-  // Linux closes the descriptor even when close() is interrupted.
-  return ::close(file) == 0 || errno == EINTR;
-#endif
-}
 
 } // namespace
 
@@ -151,29 +34,29 @@ std::string ReplacementFile::randomUniquePart() {
 }
 
 ReplacementFile::ReplacementFile(std::string fileName, UniquePart uniquePart)
-    : fileName_(resolvedName(fileName)), file_(kNoFile), slot_(InterruptCleanup::kNoSlot) {
+    : fileName_(NativeFiles::resolveLinks(fileName)), file_(NativeFiles::noHandle()),
+      slot_(InterruptCleanup::kNoSlot) {
   if (fileName_.empty()) return;
   // Only a regular file, or none, may be replaced: a folder or a device of
   // that name stays as it is.
-  std::error_code error;
-  const fs::file_status status = fs::status(fs::path(fileName_), error);
-  if (fs::exists(status) && !fs::is_regular_file(status)) return;
+  if (NativeFiles::kindOf(fileName_) == NativeFiles::Kind::Other) return;
 
   for (int attempt = 0; attempt < kMostAttempts; ++attempt) {
     std::string name = fileName_ + "." + uniquePart() + ".tmp";
+    const NativeFiles::NativeName nativeName = NativeFiles::nativeName(name);
     // Registered before it exists, so that an interrupt removes it at any moment.
     const InterruptCleanup::Change change;
-    const int slot = InterruptCleanup::addTemporaryFile(change, name.c_str());
+    const int slot = InterruptCleanup::addTemporaryFile(change, nativeName.c_str());
     if (slot == InterruptCleanup::kNoSlot) return;
-    const NativeFile file = createNew(name, status);
-    if (file != kNoFile) {
+    const NativeFile file = NativeFiles::createNew(name, fileName_);
+    if (file != NativeFiles::noHandle()) {
       temporaryName_ = std::move(name);
       file_ = file;
       slot_ = slot;
       state_ = State::Open;
       return;
     }
-    const bool taken = nameTaken();
+    const bool taken = NativeFiles::lastCreateFoundNameTaken();
     InterruptCleanup::removeTemporaryFile(slot);
     if (!taken) return;
   }
@@ -185,7 +68,7 @@ ReplacementFile::~ReplacementFile() {
 
 bool ReplacementFile::write(std::string_view bytes) {
   if (state_ != State::Open || failed_) return false;
-  if (!writeAll(file_, bytes)) failed_ = true;
+  if (!NativeFiles::writeAll(file_, bytes)) failed_ = true;
   return !failed_;
 }
 
@@ -193,8 +76,8 @@ bool ReplacementFile::close() {
   if (state_ != State::Open) return state_ == State::Closed;
   state_ = State::Closed;
   // A full disk may show only here (on a network drive, say).
-  const bool closed = closeFile(file_);
-  file_ = kNoFile;
+  const bool closed = NativeFiles::close(file_);
+  file_ = NativeFiles::noHandle();
   if (failed_ || !closed) {
     discard();
     return false;
@@ -204,7 +87,7 @@ bool ReplacementFile::close() {
 
 bool ReplacementFile::commit() {
   if (!close()) return false;
-  if (!renameOver(temporaryName_, fileName_)) {
+  if (!NativeFiles::renameOver(temporaryName_, fileName_)) {
     discard();
     return false;
   }
@@ -214,9 +97,9 @@ bool ReplacementFile::commit() {
 }
 
 void ReplacementFile::discard() {
-  if (state_ == State::Open) closeFile(file_);
-  file_ = kNoFile;
+  if (state_ == State::Open) NativeFiles::close(file_);
+  file_ = NativeFiles::noHandle();
   state_ = State::Done;
-  removeFile(temporaryName_);
+  NativeFiles::remove(temporaryName_);
   InterruptCleanup::removeTemporaryFile(slot_);
 }

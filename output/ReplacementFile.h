@@ -1,5 +1,7 @@
 #pragma once
 
+#include "reader/NativeFiles.h"
+
 #include <string>
 #include <string_view>
 
@@ -16,16 +18,14 @@
 ///
 /// A name that is a symbolic link, even one whose file does not exist yet,
 /// stands for the file it points to: that file is written, in its own
-/// folder, and the link stays. A replaced file keeps its permissions.
+/// folder, and the link stays. A replaced file keeps its permissions. (On
+/// Windows a symbolic link at the name is itself replaced by the new file,
+/// and the file it points to stays as it was.)
 class ReplacementFile {
 public:
-#ifdef _WIN32
-  /// The open file as the system knows it: a HANDLE.
-  using NativeFile = void *;
-#else
-  /// The open file as the system knows it: a file descriptor.
-  using NativeFile = int;
-#endif
+  /// The open file as the system knows it: a HANDLE on Windows, a file
+  /// descriptor elsewhere.
+  using NativeFile = NativeFiles::Handle;
   /// Gives the unique part of a temporary file's name.
   using UniquePart = std::string (*)();
 

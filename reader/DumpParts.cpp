@@ -2,6 +2,7 @@
 
 #include "model/ObjectArena.h"
 #include "reader/DumpLineReader.h"
+#include "reader/NativeFiles.h"
 
 #include <algorithm>
 #include <atomic>
@@ -291,7 +292,7 @@ Outcome parseFile(DwarfDatabase &database, DwarfDatabase::LineParser &parser, st
   // The second thread reads through a file of its own, opened here so that
   // a file that cannot be opened twice (or cannot seek) is simply read in
   // one part.
-  OwnedFile secondFile(std::fopen(fileName.c_str(), "rb"));
+  OwnedFile secondFile(NativeFiles::openForReading(fileName));
   if (secondFile == nullptr || !seekDumpFile(file, 0)) return {parseOnePart(), false};
   std::setvbuf(secondFile.get(), nullptr, _IONBF, 0);
   const std::vector<std::uint64_t> starts =
@@ -321,7 +322,7 @@ Outcome parseFile(DwarfDatabase &database, DwarfDatabase::LineParser &parser, st
                         if (thread == 0) return readerOn(file);
                         if (thread == 1) return readerOn(secondFile.get());
                         OwnedFile &own = moreFiles[thread];
-                        own.reset(std::fopen(fileName.c_str(), "rb"));
+                        own.reset(NativeFiles::openForReading(fileName));
                         if (own == nullptr) return std::nullopt;
                         std::setvbuf(own.get(), nullptr, _IONBF, 0);
                         return readerOn(own.get());

@@ -7,6 +7,7 @@
 #include "reader/DumpParts.h"
 #include "reader/LineParser.h"
 #include "reader/Utf16Text.h"
+#include "reader/NativeFiles.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -106,18 +107,17 @@ DwarfDatabase::DwarfDatabase() = default;
 DwarfDatabase::DwarfDatabase(const std::string &dumpFileName) {
   // Binary mode: the reader removes a carriage return before a line feed
   // itself, the same on every platform.
-  const std::unique_ptr<std::FILE, FileCloser> opened(std::fopen(dumpFileName.c_str(), "rb"));
+  const std::unique_ptr<std::FILE, FileCloser> opened(NativeFiles::openForReading(dumpFileName));
   std::FILE *const file = opened.get();
   if (file == nullptr) return;
   // A directory opens on some systems; it holds no dump.
-  std::error_code noStatus;
-  if (std::filesystem::is_directory(dumpFileName, noStatus)) return;
+  if (NativeFiles::isDirectory(dumpFileName)) return;
   dumpOpened_ = true;
   // The reader asks for whole chunks; without stdio's own small buffer in
   // between, each chunk is one read from the system instead of two.
   std::setvbuf(file, nullptr, _IONBF, 0);
   std::error_code sizeUnknown;
-  const std::uintmax_t dumpBytes = std::filesystem::file_size(dumpFileName, sizeUnknown);
+  const std::uintmax_t dumpBytes = NativeFiles::fileSize(dumpFileName, sizeUnknown);
   // The bytes the reading must reach: fewer mean that the dump shrank while
   // it was read. An I/O error part way through ends the reading like the end
   // of the file would; only the error flag tells them apart.

@@ -46,4 +46,33 @@ TEST(WindowsCommandLineTest, JoinsQuotedArgumentsWithOneBlank) {
   EXPECT_EQ(windowsCommandLine({"prog", "", "x"}), "prog \"\" x");
 }
 
+struct PathCase {
+  const char *name;
+  const char *path;
+  std::vector<std::string> folders;
+};
+
+// Windows finds programs through PATH like this: ';' separates, except inside
+// double quotes, which are dropped; an empty entry names no folder.
+const PathCase kPathCases[] = {
+    {"Plain", "C:\\arm\\bin;C:\\Windows", {"C:\\arm\\bin", "C:\\Windows"}},
+    {"EmptyEntries", ";C:\\arm\\bin;;C:\\Windows;", {"C:\\arm\\bin", "C:\\Windows"}},
+    {"OnlyEmpty", ";;", {}},
+    {"Nothing", "", {}},
+    {"Quoted", "\"C:\\Program Files\\Arm\\bin\";C:\\x", {"C:\\Program Files\\Arm\\bin", "C:\\x"}},
+    {"SemicolonInQuotes", "\"C:\\a;b\";C:\\c", {"C:\\a;b", "C:\\c"}},
+    {"QuotesInside", "C:\\\"my tools\"\\bin", {"C:\\my tools\\bin"}},
+    {"EmptyQuotes", "\"\";C:\\x", {"C:\\x"}},
+};
+
+void PrintTo(const PathCase &c, std::ostream *os) { *os << c.name; }
+
+class WindowsPathFoldersTest : public testing::TestWithParam<PathCase> {};
+
+TEST_P(WindowsPathFoldersTest, AreTheFoldersWindowsSearches) {
+  EXPECT_EQ(windowsPathFolders(GetParam().path), GetParam().folders);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, WindowsPathFoldersTest, testing::ValuesIn(kPathCases));
+
 } // namespace
