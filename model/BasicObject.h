@@ -122,14 +122,14 @@ public:
   BasicObject &operator=(const BasicObject &) = delete;
 
   /// Appends \p child at the end of `children` and takes ownership of it.
-  virtual void addChild(BasicObject *child);
+  void addChild(BasicObject *child);
   /// Appends every child of \p other, in order, at the end of `children`
   /// and becomes their parent and owner; \p other is left without children.
   /// Joining two rings is a swap of two links, whatever their lengths.
   void adoptChildrenOf(BasicObject &other);
   /// The size in bytes of what the object describes (for a subrange, its
   /// element count); the rules of every class live in TypeSizes.cpp.
-  virtual std::uint32_t getSize() const;
+  std::uint32_t getSize() const;
 
   /// A copy of `name`; names containing "RtePortSR" leave a trace on stdout.
   std::string getName() const;
