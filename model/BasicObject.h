@@ -1,7 +1,6 @@
 #pragma once
 
 #include "model/ShortText.h"
-#include "model/Text.h"
 
 #include <cstddef>
 #include <cstdint>
