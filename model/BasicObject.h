@@ -150,9 +150,6 @@ public:
   /// longer name once.
   ShortText name;
   std::uint32_t stmtListOffset = 0;
-  /// Set only while getSize() is working on this object; marks the object as
-  /// "further up the current chain" so that reference cycles answer 0.
-  mutable bool sizeInProgress = false;
   /// Set by the `ObjectArena` that holds the object's memory.
   bool inArena = false;
   /// The concrete model class, set by its constructor.

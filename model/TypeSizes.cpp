@@ -4,10 +4,11 @@
 // element type) and walk children (a plain object sums them). A malformed dump
 // can chain 100 000 qualifiers or close a chain into a cycle, so the rules are
 // evaluated on an explicit stack instead of by recursion, and an object that
-// is already being sized further up the same chain answers 0.
+// is already on the chain being sized (a VisitedPath) answers 0.
 #include "model/BasicObject.h"
 #include "model/ProgramObjects.h"
 #include "model/TypeObjects.h"
+#include "model/VisitedPath.h"
 
 #include <cstdint>
 #include <vector>
@@ -90,7 +91,6 @@ SizeRule ruleFor(const BasicObject &o) {
 enum class Awaiting { Nothing, Child, Followed, Element };
 
 struct Frame {
-  const BasicObject *object;
   SizeRule rule;
   /// The child to size next; set when the frame is pushed.
   const BasicObject *nextChild = nullptr;
@@ -118,12 +118,9 @@ void deliver(Frame &frame, std::uint32_t size) {
 
 class SizeEvaluator {
 public:
-  ~SizeEvaluator() {
-    for (const Frame &f : stack_)
-      f.object->sizeInProgress = false;
-  }
-
   std::uint32_t run(const BasicObject &start) {
+    // Most chains are a few frames deep: one block holds them.
+    stack_.reserve(8);
     std::uint32_t immediate = 0;
     if (!enter(&start, immediate)) return immediate;
     for (;;) {
@@ -143,8 +140,8 @@ public:
         sub = f.rule.next;
       } else {
         const std::uint32_t done = f.value;
-        f.object->sizeInProgress = false;
         stack_.pop_back();
+        chain_.pop();
         if (stack_.empty()) return done;
         deliver(stack_.back(), done);
         continue;
@@ -158,18 +155,20 @@ private:
   /// needs no further step, otherwise pushes a frame.
   bool enter(const BasicObject *object, std::uint32_t &immediate) {
     immediate = 0;
-    if (object == nullptr || object->sizeInProgress) return false;
+    if (object == nullptr || chain_.contains(object)) return false;
     const SizeRule rule = ruleFor(*object);
     if (rule.rule == Rule::Stored) {
       immediate = rule.stored;
       return false;
     }
-    stack_.push_back(Frame{object, rule, object->children.front()});
-    object->sizeInProgress = true;
+    stack_.push_back(Frame{rule, object->children.front()});
+    chain_.push(object);
     return true;
   }
 
+  /// One frame per object of the chain.
   std::vector<Frame> stack_;
+  VisitedPath chain_;
 };
 
 } // namespace
@@ -186,7 +185,8 @@ std::uint32_t BasicObject::getSize() const {
       if (next.rule == Rule::Stored) return next.stored;
     }
   }
-  return SizeEvaluator().run(*this);
+  SizeEvaluator evaluator;
+  return evaluator.run(*this);
 }
 
 } // namespace Model

@@ -13,6 +13,7 @@
 
 #include "model/Model.h"
 #include "model/ModelCast.h"
+#include "model/VisitedPath.h"
 #include "output/FileTexts.h"
 #include "reader/DwarfDatabase.h"
 
@@ -51,9 +52,7 @@ void appendPaddedIndex(std::string &out, std::uint32_t index, int width) {
 class Expander {
 public:
   Expander(LeafSink &sink, std::size_t leafCap)
-      : sink_(&sink), takesConstLeaves_(sink.takesConstLeaves()), leafCap_(leafCap) {
-    path_.reserve(64);
-  }
+      : sink_(&sink), takesConstLeaves_(sink.takesConstLeaves()), leafCap_(leafCap) {}
 
   /// True once a leaf beyond the cap was met: the list is cut, and every
   /// step then returns at once. Exactly leafCap leaves are a whole list.
@@ -95,9 +94,6 @@ private:
     }
     return lastBaseSigned_;
   }
-  bool onPath(const BasicObject *object) const {
-    return std::find(path_.begin(), path_.end(), object) != path_.end();
-  }
 
   LeafSink *sink_;
   const bool takesConstLeaves_;
@@ -113,28 +109,26 @@ private:
   SymbolRecord leaf_;
   const TypeInfo_Base *lastBase_ = nullptr;
   bool lastBaseSigned_ = false;
-  /// The objects whose expansion is under way, outermost first.
-  std::vector<const BasicObject *> path_;
+  /// The objects whose expansion is under way.
+  VisitedPath path_;
 };
 
 /// Keeps an object on the expansion path for the lifetime of the guard.
 class OnPath {
 public:
-  OnPath(std::vector<const BasicObject *> &path, const BasicObject *object) : path_(path) {
-    path_.push_back(object);
-  }
-  ~OnPath() { path_.pop_back(); }
+  OnPath(VisitedPath &path, const BasicObject *object) : path_(path) { path_.push(object); }
+  ~OnPath() { path_.pop(); }
   OnPath(const OnPath &) = delete;
   OnPath &operator=(const OnPath &) = delete;
 
 private:
-  std::vector<const BasicObject *> &path_;
+  VisitedPath &path_;
 };
 
 void Expander::expand(const BasicObject *object, Cursor cursor, bool membersOnly, int depth) {
   // A type met again on its own path is a cycle of a malformed dump; it
   // would never end, so the second visit yields nothing.
-  if (object == nullptr || depth > kMaxExpansionDepth || cut_ || onPath(object)) return;
+  if (object == nullptr || depth > kMaxExpansionDepth || cut_ || path_.contains(object)) return;
   const OnPath guard(path_, object);
 
   if (membersOnly) {

@@ -61,6 +61,24 @@ TEST_F(ScopedNameTest, SpecificationLoopStopsAtAnObjectAlreadyPassed) {
   EXPECT_EQ(scopedName(self, ""), "self");
 }
 
+TEST_F(ScopedNameTest, ASpecificationLoopFarUpTheClimbStopsWhereItCloses) {
+  // class A { namespace n { ... namespace n { v } } class B; }, where A's
+  // declaration is B inside A: the climb from v passes the namespaces, takes
+  // B's name for A and comes back to A from B, as far up as A is.
+  for (const int levels : {0, 30, 31, 32, 100}) {
+    SCOPED_TRACE(levels);
+    auto *a = make<TypeInfo_Class>(unit, "A");
+    a->specification = make<TypeInfo_Class>(a, "B");
+    BasicObject *scope = a;
+    std::string expected = "B->";
+    for (int i = 0; i < levels; ++i) {
+      scope = make<TypeInfo_Namespace>(scope, "n");
+      expected += "n::";
+    }
+    EXPECT_EQ(scopedName(make<VariableInfo>(scope, "v"), ""), expected + "v");
+  }
+}
+
 TEST_F(ScopedNameTest, DeepNestingNeedsNoRecursion) {
   BasicObject *scope = unit;
   for (int i = 0; i < 100000; ++i)
