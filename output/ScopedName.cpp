@@ -5,7 +5,7 @@
 // declaration and the walk goes on at the declaration's parent, so a
 // malformed dump can close the climb into a loop; the walk is iterative and
 // stops at an object it has already passed.
-#include "output/SymbolExpansion.h"
+#include "output/ScopedName.h"
 
 #include "model/Model.h"
 #include "model/ModelCast.h"

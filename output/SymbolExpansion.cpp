@@ -15,6 +15,8 @@
 #include "model/ModelCast.h"
 #include "model/VisitedPath.h"
 #include "output/FileTexts.h"
+#include "output/ScopedName.h"
+#include "output/SignedEncoding.h"
 #include "reader/DwarfDatabase.h"
 
 #include <algorithm>

@@ -3,8 +3,6 @@
 #include "output/SymbolRecord.h"
 
 #include <cstddef>
-#include <string>
-#include <string_view>
 #include <vector>
 
 class DwarfDatabase;
@@ -53,13 +51,3 @@ std::vector<SymbolRecord> collectLeafSymbols(const DwarfDatabase &database);
 /// walked: only their data members and base classes count.
 void expandSymbol(const Model::BasicObject *object, SymbolRecord record, bool membersOnly,
                   std::vector<SymbolRecord> &leaves);
-
-/// The scope-qualified name of \p object followed by \p suffix, built from
-/// the inside out by walking up the parents (and across specifications).
-std::string scopedName(const Model::BasicObject *object, std::string_view suffix);
-
-/// The signedness rule of base types, exactly as the full match of
-/// kSignedEncodingPattern against "A" followed by the text: the text holds
-/// "signed" at its start or after a character other than 'n'.
-bool isSignedEncoding(std::string_view encodingName);
-inline constexpr const char *kSignedEncodingPattern = "^.*[^n]signed.*$";

@@ -6,11 +6,12 @@
 
 #include "output/BlockVector.h"
 #include "output/CanapeDatabase.h"
+#include "output/DuplicateCheck.h"
 #include "output/FileTexts.h"
 #include "output/LeafFeed.h"
 #include "output/M51Map.h"
 #include "output/ReplacementFile.h"
-#include "output/StyleWarnings.h"
+#include "output/StyleWarningLines.h"
 #include "output/SymbolExpansion.h"
 #include "output/TypeClassification.h"
 #include "reader/DwarfDatabase.h"

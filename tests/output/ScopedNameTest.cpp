@@ -1,7 +1,7 @@
 // Scoped names on hand-made model trees: the shapes C and C++ compilers give
 // to file-scope variables, static locals and static data members.
+#include "output/ScopedName.h"
 #include "model/Model.h"
-#include "output/SymbolExpansion.h"
 
 #include <gtest/gtest.h>
 
