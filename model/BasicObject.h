@@ -130,10 +130,8 @@ public:
   /// element count); the rules of every class live in TypeSizes.cpp.
   std::uint32_t getSize() const;
 
-  /// A copy of `name`; names containing "RtePortSR" leave a trace on stdout.
-  std::string getName() const;
-  /// `name` with the same trace as getName(), without the copy.
-  std::string_view tracedName() const;
+  /// A copy of `name`.
+  std::string getName() const { return name.str(); }
 
   /// The child added after this one to the same parent, or nullptr.
   BasicObject *nextSibling() const {

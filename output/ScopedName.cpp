@@ -36,7 +36,7 @@ Scope scopeOf(const BasicObject &object) {
 
 } // namespace
 
-std::string scopedName(const BasicObject *object, std::string_view suffix) {
+std::string scopedName(const BasicObject *object, std::string_view suffix, const NameTrace &trace) {
   struct Piece {
     std::string name;
     std::string_view separator;
@@ -51,7 +51,7 @@ std::string scopedName(const BasicObject *object, std::string_view suffix) {
     if (!scope.separator.empty()) {
       // The separator belongs to the scope being prepended and is only
       // written when something already follows it.
-      std::string name = scope.nameGiver->getName();
+      std::string name(tracedName(*scope.nameGiver, trace));
       const std::string_view separator = builtEmpty ? std::string_view() : scope.separator;
       builtEmpty = builtEmpty && name.empty();
       pieces.push_back({std::move(name), separator});

@@ -53,8 +53,8 @@ void appendPaddedIndex(std::string &out, std::uint32_t index, int width) {
 
 class Expander {
 public:
-  Expander(LeafSink &sink, std::size_t leafCap)
-      : sink_(&sink), takesConstLeaves_(sink.takesConstLeaves()), leafCap_(leafCap) {}
+  Expander(LeafSink &sink, std::size_t leafCap, const NameTrace &trace)
+      : sink_(&sink), takesConstLeaves_(sink.takesConstLeaves()), leafCap_(leafCap), trace_(trace) {}
 
   /// True once a leaf beyond the cap was met: the list is cut, and every
   /// step then returns at once. Exactly leafCap leaves are a whole list.
@@ -100,6 +100,7 @@ private:
   LeafSink *sink_;
   const bool takesConstLeaves_;
   const std::size_t leafCap_;
+  const NameTrace &trace_;
   /// Every leaf counts towards the cap, whether the sink sees it or not.
   std::size_t leafCount_ = 0;
   std::size_t seenLeafCount_ = 0;
@@ -257,8 +258,8 @@ void Expander::expand(const BasicObject *object, Cursor cursor, bool membersOnly
 void Expander::expandNamedAfter(const BasicObject &object, const BasicObject &specification, bool isFunction,
                                 Cursor cursor, int depth) {
   const std::string callerName(name_, 0, cursor.nameLength);
-  if (!isFunction) (void)object.getName(); // looked up (and traced) before the name is replaced
-  name_ = scopedName(&specification, {});
+  if (!isFunction) (void)tracedName(object, trace_); // read (and traced) before the name is replaced
+  name_ = scopedName(&specification, {}, trace_);
   cursor.nameLength = name_.size();
   if (isFunction) cursor.byteSize = sizeOf(specification);
   expand(&specification, cursor, false, depth + 1);
@@ -340,7 +341,7 @@ void Expander::expandChildren(const BasicObject &object, const Cursor &cursor, b
 void Expander::appendName(Cursor &cursor, std::string_view separator, const BasicObject &object) {
   name_.resize(cursor.nameLength);
   name_.append(separator);
-  name_.append(object.tracedName());
+  name_.append(tracedName(object, trace_));
   cursor.nameLength = name_.size();
 }
 
@@ -412,8 +413,9 @@ private:
 
 } // namespace
 
-bool expandLocatedVariables(const DwarfDatabase &database, LeafSink &sink, std::size_t leafCap) {
-  Expander expander(sink, leafCap);
+bool expandLocatedVariables(const DwarfDatabase &database, LeafSink &sink, std::size_t leafCap,
+                            const NameTrace &trace) {
+  Expander expander(sink, leafCap, trace);
   SymbolRecord record;
   for (const BasicObject *object : database.locatedObjects) {
     if (expander.cut()) break;
@@ -422,7 +424,7 @@ bool expandLocatedVariables(const DwarfDatabase &database, LeafSink &sink, std::
     const BasicObject *source = variable->specification != nullptr ? variable->specification : variable;
     record.address = variable->address;
     record.declLocation = declarationPlace(database, *variable, *source);
-    record.symbolName = scopedName(variable, {});
+    record.symbolName = scopedName(variable, {}, trace);
     // A variable whose type did not resolve contributes nothing, silently.
     const BasicObject *type = typeToExpand(*variable);
     if (type == nullptr) continue;
@@ -441,16 +443,16 @@ bool expandLocatedVariables(const DwarfDatabase &database, LeafSink &sink, std::
   return !expander.cut();
 }
 
-std::vector<SymbolRecord> collectLeafSymbols(const DwarfDatabase &database) {
+std::vector<SymbolRecord> collectLeafSymbols(const DwarfDatabase &database, const NameTrace &trace) {
   std::vector<SymbolRecord> leaves;
   VectorSink sink(leaves);
-  expandLocatedVariables(database, sink);
+  expandLocatedVariables(database, sink, kLeafCap, trace);
   return leaves;
 }
 
 void expandSymbol(const BasicObject *object, SymbolRecord record, bool membersOnly,
-                  std::vector<SymbolRecord> &leaves) {
+                  std::vector<SymbolRecord> &leaves, const NameTrace &trace) {
   VectorSink sink(leaves);
-  Expander expander(sink, leaves.size() < kLeafCap ? kLeafCap - leaves.size() : 0);
+  Expander expander(sink, leaves.size() < kLeafCap ? kLeafCap - leaves.size() : 0, trace);
   expander.start(object, record, membersOnly);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "output/NameTrace.h"
 #include "output/SymbolRecord.h"
 
 #include <cstddef>
@@ -39,15 +40,17 @@ public:
 /// Expands every located variable of \p database into its leaves and hands
 /// them to \p sink in order; a variable at address 0 is left out (see
 /// LeafSink::addVariableAtAddressZero). Returns false when there were more
-/// than \p leafCap leaves: the expansion stopped after that many.
-bool expandLocatedVariables(const DwarfDatabase &database, LeafSink &sink, std::size_t leafCap = kLeafCap);
+/// than \p leafCap leaves: the expansion stopped after that many. Every name
+/// read for the leaves' names is read through \p trace.
+bool expandLocatedVariables(const DwarfDatabase &database, LeafSink &sink, std::size_t leafCap = kLeafCap,
+                            const NameTrace &trace = {});
 
 /// The leaf list of all located variables but those at address 0, variable
 /// after variable, each in depth-first order. Holds at most kLeafCap leaves.
-std::vector<SymbolRecord> collectLeafSymbols(const DwarfDatabase &database);
+std::vector<SymbolRecord> collectLeafSymbols(const DwarfDatabase &database, const NameTrace &trace = {});
 
 /// Appends the leaves of \p object to \p leaves, starting from \p record.
 /// \p membersOnly is set while the children of a structure or class are
 /// walked: only their data members and base classes count.
 void expandSymbol(const Model::BasicObject *object, SymbolRecord record, bool membersOnly,
-                  std::vector<SymbolRecord> &leaves);
+                  std::vector<SymbolRecord> &leaves, const NameTrace &trace = {});

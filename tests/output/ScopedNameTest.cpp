@@ -2,6 +2,7 @@
 // to file-scope variables, static locals and static data members.
 #include "output/ScopedName.h"
 #include "model/Model.h"
+#include "tests/output/OutputTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -90,11 +91,19 @@ TEST_F(ScopedNameTest, DeepNestingNeedsNoRecursion) {
 }
 
 TEST_F(ScopedNameTest, RtePortSrNamesAreTracedWhileNaming) {
-  auto *function = make<FunctionInfo>(unit, "Rte_RtePortSR_Task");
+  // Each name the climb reads goes through the trace; the walk prints
+  // nothing itself.
+  auto *ns = make<TypeInfo_Namespace>(unit, "Rte_RtePortSR_Ports");
+  auto *function = make<FunctionInfo>(ns, "Rte_RtePortSR_Task");
   auto *variable = make<VariableInfo>(function, "state");
+  make<VariableInfo>(function, "other");
+  OutputTest::HeardReads heard;
   testing::internal::CaptureStdout();
-  EXPECT_EQ(scopedName(variable, ""), "Rte_RtePortSR_Task@state");
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "getName: Rte_RtePortSR_Task\nchildren.size(): 1\n");
+  EXPECT_EQ(scopedName(variable, "", heard.trace()), "Rte_RtePortSR_Ports::Rte_RtePortSR_Task@state");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(heard.reads, (std::vector<std::string>{"Rte_RtePortSR_Task / 2", "Rte_RtePortSR_Ports / 1"}));
+  // Without a trace the name is the same.
+  EXPECT_EQ(scopedName(variable, ""), "Rte_RtePortSR_Ports::Rte_RtePortSR_Task@state");
 }
 
 } // namespace
