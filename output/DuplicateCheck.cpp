@@ -15,9 +15,9 @@ using PackedLeaves = std::vector<std::uint64_t, Model::LargeBlockAllocator<std::
 /// Sorts numbers whose low 32 bits ascend (leaf numbers in leaf order) by
 /// their high 32 bits (the hashes), keeping the order of equal hashes: the
 /// same order as a sort of the whole numbers. Four stable passes of one byte
-/// each read and write the numbers in sequence, where a comparison sort took
-/// twenty rounds of scattered compares. \p scratch is reused from call to
-/// call.
+/// each read and write the numbers in sequence, where a comparison sort
+/// takes a round of scattered compares per doubling of the leaves.
+/// \p scratch is reused from call to call.
 void sortByHighHalf(PackedLeaves &packed, PackedLeaves &scratch) {
   scratch.resize(packed.size());
   for (unsigned shift = 32; shift < 64; shift += 8) {
