@@ -19,7 +19,6 @@
 #include "output/SignedEncoding.h"
 #include "reader/DwarfDatabase.h"
 
-#include <algorithm>
 #include <charconv>
 
 using namespace Model;
