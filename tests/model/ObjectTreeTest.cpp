@@ -1,4 +1,5 @@
 #include "model/Model.h"
+#include "model/ModelCast.h"
 #include "model/ObjectArena.h"
 
 #include <gtest/gtest.h>
@@ -6,9 +7,16 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 using namespace Model;
+
+// A kind test asks for a class that names its kind and compares the stored
+// kind; every object is a BasicObject, which needs no test. A line table is
+// plain data, without a table of virtual functions.
+static_assert(NamedKind<TypeInfo_Member> && NamedKind<VariableInfo> && !NamedKind<BasicObject>);
+static_assert(!std::is_polymorphic_v<StatementList>);
 
 TEST(ObjectTree, ChildCopiesDeclarationPlaceAndLineTableFromItsParent) {
   auto root = std::make_unique<BasicObject>(0, nullptr);
