@@ -113,7 +113,8 @@ int main(int argc, char **argv) {
   database->releaseLinkIndexes();
   start = Clock::now();
   const bool written =
-      writeSymbolFiles(outDir + "/phase_Vrx.m51", outDir + "/phase_CANape.db", *database, kQuietTrace).complete();
+      writeSymbolFiles(outDir + "/phase_Vrx.m51", outDir + "/phase_CANape.db", *database, kQuietTrace)
+          .complete();
   const double writeSeconds = secondsSince(start);
 
   const std::size_t located = database->locatedObjects.size();
