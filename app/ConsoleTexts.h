@@ -55,8 +55,8 @@ inline constexpr const char *kUsageLines[] = {
     "Internal ObjDump Call will be \"arm-none-eabi-objdump -WlLiaprmfFsoRt  inputFile.elf > inputFile.txt\"",
 };
 
-// The trace of Model::BasicObject::getName.
-inline constexpr const char *kRtePortSrMarker = "RtePortSR";
+// The two lines of each traced name that output generation reads
+// (output/NameTrace.h): + the name, + the number of the object's children.
 inline constexpr const char *kGetNameTrace = "getName: ";
 inline constexpr const char *kChildrenSizeTrace = "children.size(): ";
 

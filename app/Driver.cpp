@@ -16,11 +16,18 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 namespace {
 
 void printLine(const std::string &line) { printConsoleLine({line}); }
+
+/// The two lines of a traced name, printed as the name is read.
+void printNameTrace(std::string_view name, std::size_t childCount) {
+  std::cout << ConsoleTexts::kGetNameTrace << name << '\n' << std::flush;
+  std::cout << ConsoleTexts::kChildrenSizeTrace << childCount << '\n' << std::flush;
+}
 
 void printUsage() {
   printLine(ConsoleTexts::kUsageTitle);
@@ -99,7 +106,8 @@ int runOnNames(const DerivedNames &names) {
   clock.printProgress(ConsoleTexts::kParsingFinished);
   database.releaseLinkIndexes();
 
-  const SymbolFilesResult result = writeSymbolFiles(names.mapFileName, names.canapeFileName, database);
+  const SymbolFilesResult result =
+      writeSymbolFiles(names.mapFileName, names.canapeFileName, database, printNameTrace);
   if (result.leavesCut) printLine(ConsoleTexts::kTooManySymbols + std::to_string(result.leafCap));
   // Left out because the linker removed them: the files are still complete.
   if (result.variablesAtAddressZero != 0)

@@ -1,8 +1,5 @@
 #include "model/BasicObject.h"
 
-#include "app/ConsoleTexts.h"
-
-#include <iostream>
 #include <utility>
 
 namespace Model {
@@ -81,17 +78,6 @@ void BasicObject::adoptChildrenOf(BasicObject &other) {
   }
   children.last_ = theirLast;
   other.children.last_ = nullptr;
-}
-
-std::string BasicObject::getName() const { return std::string(tracedName()); }
-
-std::string_view BasicObject::tracedName() const {
-  const std::string_view result = name.view();
-  if (result.find(ConsoleTexts::kRtePortSrMarker) != std::string_view::npos) {
-    std::cout << ConsoleTexts::kGetNameTrace << result << '\n' << std::flush;
-    std::cout << ConsoleTexts::kChildrenSizeTrace << children.size() << '\n' << std::flush;
-  }
-  return result;
 }
 
 } // namespace Model

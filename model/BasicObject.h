@@ -1,7 +1,6 @@
 #pragma once
 
 #include "model/ShortText.h"
-#include "model/Text.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -122,19 +121,17 @@ public:
   BasicObject &operator=(const BasicObject &) = delete;
 
   /// Appends \p child at the end of `children` and takes ownership of it.
-  virtual void addChild(BasicObject *child);
+  void addChild(BasicObject *child);
   /// Appends every child of \p other, in order, at the end of `children`
   /// and becomes their parent and owner; \p other is left without children.
   /// Joining two rings is a swap of two links, whatever their lengths.
   void adoptChildrenOf(BasicObject &other);
   /// The size in bytes of what the object describes (for a subrange, its
   /// element count); the rules of every class live in TypeSizes.cpp.
-  virtual std::uint32_t getSize() const;
+  std::uint32_t getSize() const;
 
-  /// A copy of `name`; names containing "RtePortSR" leave a trace on stdout.
-  std::string getName() const;
-  /// `name` with the same trace as getName(), without the copy.
-  std::string_view tracedName() const;
+  /// A copy of `name`.
+  std::string getName() const { return name.str(); }
 
   /// The child added after this one to the same parent, or nullptr.
   BasicObject *nextSibling() const {
@@ -151,9 +148,6 @@ public:
   /// longer name once.
   ShortText name;
   std::uint32_t stmtListOffset = 0;
-  /// Set only while getSize() is working on this object; marks the object as
-  /// "further up the current chain" so that reference cycles answer 0.
-  mutable bool sizeInProgress = false;
   /// Set by the `ObjectArena` that holds the object's memory.
   bool inArena = false;
   /// The concrete model class, set by its constructor.

@@ -12,9 +12,10 @@ namespace Model {
 class TextPool;
 
 /// A text in 8 bytes, for the `name` and `declLine` that every model object
-/// carries. Up to seven characters stay inside; a longer text goes to the
-/// heap, or refers to the copy a `TextPool` holds. Against a 16-byte `Text`,
-/// a dump of millions of objects saves 8 bytes per field on each.
+/// carries (and the encoding of a base type). Up to seven characters stay
+/// inside; a longer text goes to the heap, or refers to the copy a
+/// `TextPool` holds. A dump has millions of objects: each byte of a field
+/// counts millions of times.
 ///
 /// The forms are told apart by one byte: the one that holds the least
 /// significant byte of a pointer stored in the eight bytes. The inline form

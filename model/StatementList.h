@@ -16,7 +16,6 @@ namespace Model {
 class StatementList {
 public:
   explicit StatementList(std::uint32_t offset, TextPool *pool = nullptr) : offset(offset), pool_(pool) {}
-  virtual ~StatementList() = default;
 
   void addDirectory(std::string_view text) { directories.push_back(textOf(text)); }
   /// Appends "<directory>/<fileName>". Directories count from 1 and index 0

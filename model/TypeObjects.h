@@ -23,7 +23,9 @@ public:
   static constexpr ObjectKind kKind = ObjectKind::TypeInfo_Base;
   TypeInfo_Base(EntryOffset offset, BasicObject *parent) : BasicObject(offset, parent, kKind) {}
   std::int32_t byteSize = 0;
-  Text encodingName; ///< e.g. "unsigned char", "signed", "float"
+  /// e.g. "unsigned char", "signed", "float"; set through the database's
+  /// `TextPool`, which keeps each longer text once.
+  ShortText encodingName;
 };
 
 class TypeInfo_Class final : public BasicObject {

@@ -4,11 +4,11 @@
 // element type) and walk children (a plain object sums them). A malformed dump
 // can chain 100 000 qualifiers or close a chain into a cycle, so the rules are
 // evaluated on an explicit stack instead of by recursion, and an object that
-// is already being sized further up the same chain answers 0.
+// is already on the chain being sized (a VisitedPath) answers 0.
 #include "model/BasicObject.h"
-#include "model/ModelCast.h"
 #include "model/ProgramObjects.h"
 #include "model/TypeObjects.h"
+#include "model/VisitedPath.h"
 
 #include <cstdint>
 #include <vector>
@@ -33,36 +33,64 @@ struct SizeRule {
 SizeRule stored(std::int32_t value) { return {Rule::Stored, static_cast<std::uint32_t>(value), nullptr}; }
 SizeRule follow(const BasicObject *next) { return {Rule::FollowType, 0, next}; }
 
+template <class T> const T &asKind(const BasicObject &o) { return static_cast<const T &>(o); }
+template <class T> SizeRule followTypeOf(const BasicObject &o) { return follow(asKind<T>(o).type); }
+template <class T> SizeRule storedByteSize(const BasicObject &o) { return stored(asKind<T>(o).byteSize); }
+
 SizeRule ruleFor(const BasicObject &o) {
-  const BasicObject *p = &o;
-  if (auto t = as<TypeInfo_Typedef>(p)) return follow(t->type);
-  if (auto t = as<TypeInfo_Base>(p)) return stored(t->byteSize);
-  if (auto t = as<TypeInfo_Member>(p)) return t->bitSize != 0 ? stored(t->byteSize) : follow(t->type);
-  if (auto t = as<TypeInfo_Const>(p)) return follow(t->type);
-  if (auto t = as<TypeInfo_Volatile>(p)) return follow(t->type);
-  if (auto t = as<TypeInfo_Pointer>(p)) return stored(t->byteSize);
-  if (auto t = as<TypeInfo_Structure>(p)) return stored(t->byteSize);
-  if (auto t = as<TypeInfo_Class>(p)) return stored(t->byteSize);
-  if (auto t = as<TypeInfo_Union>(p)) return stored(t->byteSize);
-  if (auto t = as<TypeInfo_Enumeration>(p)) return stored(t->byteSize);
-  if (auto t = as<TypeInfo_Array>(p)) return {Rule::SumTimesElement, 0, t->type};
-  if (auto t = as<TypeInfo_Subrange>(p))
+  switch (o.kind) {
+  case ObjectKind::TypeInfo_Typedef:
+    return followTypeOf<TypeInfo_Typedef>(o);
+  case ObjectKind::TypeInfo_Base:
+    return storedByteSize<TypeInfo_Base>(o);
+  case ObjectKind::TypeInfo_Member: {
+    const auto &member = asKind<TypeInfo_Member>(o);
+    return member.bitSize != 0 ? stored(member.byteSize) : follow(member.type);
+  }
+  case ObjectKind::TypeInfo_Const:
+    return followTypeOf<TypeInfo_Const>(o);
+  case ObjectKind::TypeInfo_Volatile:
+    return followTypeOf<TypeInfo_Volatile>(o);
+  case ObjectKind::TypeInfo_Pointer:
+    return storedByteSize<TypeInfo_Pointer>(o);
+  case ObjectKind::TypeInfo_Structure:
+    return storedByteSize<TypeInfo_Structure>(o);
+  case ObjectKind::TypeInfo_Class:
+    return storedByteSize<TypeInfo_Class>(o);
+  case ObjectKind::TypeInfo_Union:
+    return storedByteSize<TypeInfo_Union>(o);
+  case ObjectKind::TypeInfo_Enumeration:
+    return storedByteSize<TypeInfo_Enumeration>(o);
+  case ObjectKind::TypeInfo_Array:
+    return {Rule::SumTimesElement, 0, asKind<TypeInfo_Array>(o).type};
+  case ObjectKind::TypeInfo_Subrange: {
+    const auto &range = asKind<TypeInfo_Subrange>(o);
     return {Rule::Stored,
-            static_cast<std::uint32_t>(t->upperBound) - static_cast<std::uint32_t>(t->lowerBound) + 1u,
+            static_cast<std::uint32_t>(range.upperBound) - static_cast<std::uint32_t>(range.lowerBound) + 1u,
             nullptr};
-  if (auto t = as<VariableInfo>(p)) return follow(t->type);
-  if (auto t = as<TypeInfo_ImportedDeclaration>(p)) return follow(t->type);
-  if (auto t = as<TypeInfo_Inheritance>(p)) return follow(t->type);
-  if (auto t = as<TypeInfo_Subroutine>(p)) return follow(t->type);
-  if (is<TypeInfo_Enumerator>(p) || is<CompileUnitInfo>(p) || is<FunctionInfo>(p)) return stored(0);
-  // Plain objects (the root, lexical blocks) and namespaces.
+  }
+  case ObjectKind::VariableInfo:
+    return followTypeOf<VariableInfo>(o);
+  case ObjectKind::TypeInfo_ImportedDeclaration:
+    return followTypeOf<TypeInfo_ImportedDeclaration>(o);
+  case ObjectKind::TypeInfo_Inheritance:
+    return followTypeOf<TypeInfo_Inheritance>(o);
+  case ObjectKind::TypeInfo_Subroutine:
+    return followTypeOf<TypeInfo_Subroutine>(o);
+  case ObjectKind::TypeInfo_Enumerator:
+  case ObjectKind::CompileUnitInfo:
+  case ObjectKind::FunctionInfo:
+    return stored(0);
+  case ObjectKind::Plain: // the root, lexical blocks
+  case ObjectKind::TypeInfo_Namespace:
+    break;
+  }
   return {Rule::SumChildren, 0, nullptr};
 }
 
 enum class Awaiting { Nothing, Child, Followed, Element };
 
 struct Frame {
-  const BasicObject *object;
   SizeRule rule;
   /// The child to size next; set when the frame is pushed.
   const BasicObject *nextChild = nullptr;
@@ -90,12 +118,9 @@ void deliver(Frame &frame, std::uint32_t size) {
 
 class SizeEvaluator {
 public:
-  ~SizeEvaluator() {
-    for (const Frame &f : stack_)
-      f.object->sizeInProgress = false;
-  }
-
   std::uint32_t run(const BasicObject &start) {
+    // Most chains are a few frames deep: one block holds them.
+    stack_.reserve(8);
     std::uint32_t immediate = 0;
     if (!enter(&start, immediate)) return immediate;
     for (;;) {
@@ -115,8 +140,8 @@ public:
         sub = f.rule.next;
       } else {
         const std::uint32_t done = f.value;
-        f.object->sizeInProgress = false;
         stack_.pop_back();
+        chain_.pop();
         if (stack_.empty()) return done;
         deliver(stack_.back(), done);
         continue;
@@ -130,18 +155,20 @@ private:
   /// needs no further step, otherwise pushes a frame.
   bool enter(const BasicObject *object, std::uint32_t &immediate) {
     immediate = 0;
-    if (object == nullptr || object->sizeInProgress) return false;
+    if (object == nullptr || chain_.contains(object)) return false;
     const SizeRule rule = ruleFor(*object);
     if (rule.rule == Rule::Stored) {
       immediate = rule.stored;
       return false;
     }
-    stack_.push_back(Frame{object, rule, object->children.front()});
-    object->sizeInProgress = true;
+    stack_.push_back(Frame{rule, object->children.front()});
+    chain_.push(object);
     return true;
   }
 
+  /// One frame per object of the chain.
   std::vector<Frame> stack_;
+  VisitedPath chain_;
 };
 
 } // namespace
@@ -158,7 +185,8 @@ std::uint32_t BasicObject::getSize() const {
       if (next.rule == Rule::Stored) return next.stored;
     }
   }
-  return SizeEvaluator().run(*this);
+  SizeEvaluator evaluator;
+  return evaluator.run(*this);
 }
 
 } // namespace Model

@@ -5,13 +5,13 @@
 // declaration and the walk goes on at the declaration's parent, so a
 // malformed dump can close the climb into a loop; the walk is iterative and
 // stops at an object it has already passed.
-#include "output/SymbolExpansion.h"
+#include "output/ScopedName.h"
 
 #include "model/Model.h"
 #include "model/ModelCast.h"
+#include "model/VisitedPath.h"
 
-#include <algorithm>
-#include <unordered_set>
+#include <vector>
 
 using Model::BasicObject;
 
@@ -34,44 +34,24 @@ Scope scopeOf(const BasicObject &object) {
   return {{}, &object};
 }
 
-/// The objects a walk has passed. Most walks pass a handful, which a short
-/// list answers fastest; a dump nested thousands of levels deep gets a hash
-/// set instead.
-class PassedObjects {
-public:
-  /// False when \p object was passed before.
-  bool insert(const BasicObject *object) {
-    if (few_.size() < kFew) {
-      if (std::find(few_.begin(), few_.end(), object) != few_.end()) return false;
-      few_.push_back(object);
-      if (few_.size() == kFew) many_.insert(few_.begin(), few_.end());
-      return true;
-    }
-    return many_.insert(object).second;
-  }
-
-private:
-  static constexpr std::size_t kFew = 32;
-  std::vector<const BasicObject *> few_;
-  std::unordered_set<const BasicObject *> many_;
-};
-
 } // namespace
 
-std::string scopedName(const BasicObject *object, std::string_view suffix) {
+std::string scopedName(const BasicObject *object, std::string_view suffix, const NameTrace &trace) {
   struct Piece {
     std::string name;
     std::string_view separator;
   };
   std::vector<Piece> pieces; // innermost first
   bool builtEmpty = suffix.empty();
-  PassedObjects passed;
-  while (object != nullptr && passed.insert(object)) {
+  // The climb never leaves an object: its chain holds every object passed.
+  Model::VisitedPath passed;
+  while (object != nullptr && !passed.contains(object)) {
+    passed.push(object);
     const Scope scope = scopeOf(*object);
     if (!scope.separator.empty()) {
       // The separator belongs to the scope being prepended and is only
       // written when something already follows it.
-      std::string name = scope.nameGiver->getName();
+      std::string name(tracedName(*scope.nameGiver, trace));
       const std::string_view separator = builtEmpty ? std::string_view() : scope.separator;
       builtEmpty = builtEmpty && name.empty();
       pieces.push_back({std::move(name), separator});

@@ -4,7 +4,7 @@
 // fully matched against "A" followed by the encoding text. It runs once per
 // base-typed leaf, so it is spelt out here as plain code that accepts exactly
 // the same texts; a test compares the two on many inputs.
-#include "output/SymbolExpansion.h"
+#include "output/SignedEncoding.h"
 
 namespace {
 

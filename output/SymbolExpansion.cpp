@@ -13,88 +13,17 @@
 
 #include "model/Model.h"
 #include "model/ModelCast.h"
+#include "model/VisitedPath.h"
 #include "output/FileTexts.h"
+#include "output/ScopedName.h"
+#include "output/SignedEncoding.h"
 #include "reader/DwarfDatabase.h"
 
-#include <algorithm>
 #include <charconv>
-#include <typeinfo>
 
 using namespace Model;
 
 namespace {
-
-/// The classes the walk tells apart, most frequent first.
-enum class Kind {
-  Member,
-  Base,
-  Aggregate,   ///< structure or class: children walked members-only
-  PassThrough, ///< typedef, volatile, imported declaration
-  Array,
-  Const,
-  Pointer,
-  Enumeration,
-  Union,
-  Variable,
-  Function,
-  Namespace,
-  Inheritance,
-  Other,
-};
-
-Kind classify(const BasicObject &object) {
-  const BasicObject *o = &object;
-  if (is<TypeInfo_Member>(o)) return Kind::Member;
-  if (is<TypeInfo_Base>(o)) return Kind::Base;
-  if (is<TypeInfo_Structure>(o)) return Kind::Aggregate;
-  if (is<TypeInfo_Typedef>(o)) return Kind::PassThrough;
-  if (is<TypeInfo_Array>(o)) return Kind::Array;
-  if (is<TypeInfo_Volatile>(o)) return Kind::PassThrough;
-  if (is<TypeInfo_Const>(o)) return Kind::Const;
-  if (is<TypeInfo_Pointer>(o)) return Kind::Pointer;
-  if (is<TypeInfo_Enumeration>(o)) return Kind::Enumeration;
-  if (is<TypeInfo_Union>(o)) return Kind::Union;
-  if (is<TypeInfo_Class>(o)) return Kind::Aggregate;
-  if (is<VariableInfo>(o)) return Kind::Variable;
-  if (is<FunctionInfo>(o)) return Kind::Function;
-  if (is<TypeInfo_Namespace>(o)) return Kind::Namespace;
-  if (is<TypeInfo_ImportedDeclaration>(o)) return Kind::PassThrough;
-  if (is<TypeInfo_Inheritance>(o)) return Kind::Inheritance;
-  return Kind::Other;
-}
-
-/// The kind of each class met so far, found by the address of its type
-/// information: the chain of type tests then runs once per class rather than
-/// once per step. (Two records for one class, as separate modules may give,
-/// only cost a second entry.)
-class KindCache {
-public:
-  Kind kindOf(const BasicObject &object) {
-    const std::type_info *type = &typeid(object);
-    for (std::size_t i = 0; i < size_; ++i)
-      if (entries_[i].type == type) return entries_[i].kind;
-    const Kind kind = classify(object);
-    if (size_ < kCapacity) entries_[size_++] = {type, kind};
-    return kind;
-  }
-
-private:
-  struct Entry {
-    const std::type_info *type;
-    Kind kind;
-  };
-  static constexpr std::size_t kCapacity = 32;
-  Entry entries_[kCapacity];
-  std::size_t size_ = 0;
-};
-
-/// The `type` of the classes that pass the walk on to another type.
-const BasicObject *passedOnType(const BasicObject &object) {
-  if (auto t = as<TypeInfo_Typedef>(&object)) return t->type;
-  if (auto t = as<TypeInfo_Volatile>(&object)) return t->type;
-  if (auto t = as<TypeInfo_ImportedDeclaration>(&object)) return t->type;
-  return nullptr;
-}
 
 std::int32_t sizeOf(const BasicObject &object) { return static_cast<std::int32_t>(object.getSize()); }
 
@@ -123,10 +52,8 @@ void appendPaddedIndex(std::string &out, std::uint32_t index, int width) {
 
 class Expander {
 public:
-  Expander(LeafSink &sink, std::size_t leafCap)
-      : sink_(&sink), takesConstLeaves_(sink.takesConstLeaves()), leafCap_(leafCap) {
-    path_.reserve(64);
-  }
+  Expander(LeafSink &sink, std::size_t leafCap, const NameTrace &trace)
+      : sink_(&sink), takesConstLeaves_(sink.takesConstLeaves()), leafCap_(leafCap), trace_(trace) {}
 
   /// True once a leaf beyond the cap was met: the list is cut, and every
   /// step then returns at once. Exactly leafCap leaves are a whole list.
@@ -168,14 +95,11 @@ private:
     }
     return lastBaseSigned_;
   }
-  bool onPath(const BasicObject *object) const {
-    return std::find(path_.begin(), path_.end(), object) != path_.end();
-  }
 
   LeafSink *sink_;
   const bool takesConstLeaves_;
-  KindCache kinds_;
   const std::size_t leafCap_;
+  const NameTrace &trace_;
   /// Every leaf counts towards the cap, whether the sink sees it or not.
   std::size_t leafCount_ = 0;
   std::size_t seenLeafCount_ = 0;
@@ -187,29 +111,26 @@ private:
   SymbolRecord leaf_;
   const TypeInfo_Base *lastBase_ = nullptr;
   bool lastBaseSigned_ = false;
-  /// The objects whose expansion is under way, outermost first.
-  std::vector<const BasicObject *> path_;
+  /// The objects whose expansion is under way.
+  VisitedPath path_;
 };
 
 /// Keeps an object on the expansion path for the lifetime of the guard.
 class OnPath {
 public:
-  OnPath(std::vector<const BasicObject *> &path, const BasicObject *object) : path_(path) {
-    path_.push_back(object);
-  }
-  ~OnPath() { path_.pop_back(); }
+  OnPath(VisitedPath &path, const BasicObject *object) : path_(path) { path_.push(object); }
+  ~OnPath() { path_.pop(); }
   OnPath(const OnPath &) = delete;
   OnPath &operator=(const OnPath &) = delete;
 
 private:
-  std::vector<const BasicObject *> &path_;
+  VisitedPath &path_;
 };
 
 void Expander::expand(const BasicObject *object, Cursor cursor, bool membersOnly, int depth) {
   // A type met again on its own path is a cycle of a malformed dump; it
   // would never end, so the second visit yields nothing.
-  if (object == nullptr || depth > kMaxExpansionDepth || cut_ || onPath(object)) return;
-  const Kind kind = kinds_.kindOf(*object);
+  if (object == nullptr || depth > kMaxExpansionDepth || cut_ || path_.contains(object)) return;
   const OnPath guard(path_, object);
 
   if (membersOnly) {
@@ -217,7 +138,7 @@ void Expander::expand(const BasicObject *object, Cursor cursor, bool membersOnly
     // data members and base-class parts. A static data member (declared as
     // a variable, or as a member entry flagged as declaration) lives once,
     // at its own address, and is written through its definition.
-    if (kind == Kind::Inheritance) {
+    if (object->kind == ObjectKind::TypeInfo_Inheritance) {
       const auto &inheritance = static_cast<const TypeInfo_Inheritance &>(*object);
       if (inheritance.type != nullptr) {
         cursor.address += static_cast<std::uint32_t>(inheritance.dataMemberLocation);
@@ -225,14 +146,16 @@ void Expander::expand(const BasicObject *object, Cursor cursor, bool membersOnly
       }
       return;
     }
-    if (kind != Kind::Member || static_cast<const TypeInfo_Member &>(*object).isDeclaration) return;
+    if (object->kind != ObjectKind::TypeInfo_Member ||
+        static_cast<const TypeInfo_Member &>(*object).isDeclaration)
+      return;
   }
 
   bool childrenMembersOnly = false;
-  switch (kind) {
+  switch (object->kind) {
   // The three stored-size kinds answer getSize() with their byteSize; it is
   // read directly, since these steps run once per leaf.
-  case Kind::Base: {
+  case ObjectKind::TypeInfo_Base: {
     const auto &base = static_cast<const TypeInfo_Base &>(*object);
     cursor.typeText = base.encodingName.view();
     cursor.isSigned = isSigned(base);
@@ -240,18 +163,18 @@ void Expander::expand(const BasicObject *object, Cursor cursor, bool membersOnly
     emitLeaf(cursor);
     break;
   }
-  case Kind::Enumeration:
+  case ObjectKind::TypeInfo_Enumeration:
     cursor.typeText = FileTexts::kTypeEnumeration;
     cursor.byteSize = static_cast<const TypeInfo_Enumeration &>(*object).byteSize;
     emitLeaf(cursor);
     break;
-  case Kind::Pointer:
+  case ObjectKind::TypeInfo_Pointer:
     // The pointed-to type is never expanded: the pointer is the cell.
     cursor.typeText = FileTexts::kTypePointer;
     cursor.byteSize = static_cast<const TypeInfo_Pointer &>(*object).byteSize;
     emitLeaf(cursor);
     break;
-  case Kind::Function: {
+  case ObjectKind::FunctionInfo: {
     const auto &function = static_cast<const FunctionInfo &>(*object);
     if (function.specification != nullptr) {
       expandNamedAfter(function, *function.specification, true, cursor, depth);
@@ -263,7 +186,7 @@ void Expander::expand(const BasicObject *object, Cursor cursor, bool membersOnly
     emitLeaf(cursor);
     break;
   }
-  case Kind::Member: {
+  case ObjectKind::TypeInfo_Member: {
     const auto &member = static_cast<const TypeInfo_Member &>(*object);
     appendName(cursor, ".", member);
     cursor.address += static_cast<std::uint32_t>(member.dataMemberLocation);
@@ -273,18 +196,19 @@ void Expander::expand(const BasicObject *object, Cursor cursor, bool membersOnly
     expand(member.type, cursor, false, depth + 1);
     break;
   }
-  case Kind::Aggregate:
+  case ObjectKind::TypeInfo_Structure:
+  case ObjectKind::TypeInfo_Class:
     childrenMembersOnly = true;
     break;
-  case Kind::Union:
+  case ObjectKind::TypeInfo_Union:
     // Every member starts at the union's own address.
     cursor.typeText = FileTexts::kTypeUnion;
     cursor.byteSize = sizeOf(*object);
     break;
-  case Kind::Array:
+  case ObjectKind::TypeInfo_Array:
     expandElements(static_cast<const TypeInfo_Array &>(*object), cursor, depth);
     break;
-  case Kind::Const: {
+  case ObjectKind::TypeInfo_Const: {
     const BasicObject *type = static_cast<const TypeInfo_Const &>(*object).type;
     if (type != nullptr) {
       cursor.isConst = true;
@@ -292,13 +216,20 @@ void Expander::expand(const BasicObject *object, Cursor cursor, bool membersOnly
     }
     break;
   }
-  case Kind::PassThrough:
-    expand(passedOnType(*object), cursor, false, depth + 1);
+  // These pass the walk on to their type.
+  case ObjectKind::TypeInfo_Typedef:
+    expand(static_cast<const TypeInfo_Typedef &>(*object).type, cursor, false, depth + 1);
     break;
-  case Kind::Namespace:
+  case ObjectKind::TypeInfo_Volatile:
+    expand(static_cast<const TypeInfo_Volatile &>(*object).type, cursor, false, depth + 1);
+    break;
+  case ObjectKind::TypeInfo_ImportedDeclaration:
+    expand(static_cast<const TypeInfo_ImportedDeclaration &>(*object).type, cursor, false, depth + 1);
+    break;
+  case ObjectKind::TypeInfo_Namespace:
     appendName(cursor, "::", *object);
     break;
-  case Kind::Variable: {
+  case ObjectKind::VariableInfo: {
     const auto &variable = static_cast<const VariableInfo &>(*object);
     if (variable.specification != nullptr) {
       expandNamedAfter(variable, *variable.specification, false, cursor, depth);
@@ -308,8 +239,13 @@ void Expander::expand(const BasicObject *object, Cursor cursor, bool membersOnly
     expand(variable.type, cursor, false, depth + 1);
     break;
   }
-  case Kind::Inheritance:
-  case Kind::Other:
+  // Only their children are walked.
+  case ObjectKind::Plain:
+  case ObjectKind::TypeInfo_Enumerator:
+  case ObjectKind::TypeInfo_Inheritance:
+  case ObjectKind::TypeInfo_Subrange:
+  case ObjectKind::TypeInfo_Subroutine:
+  case ObjectKind::CompileUnitInfo:
     break;
   }
   expandChildren(*object, cursor, childrenMembersOnly, depth);
@@ -321,8 +257,8 @@ void Expander::expand(const BasicObject *object, Cursor cursor, bool membersOnly
 void Expander::expandNamedAfter(const BasicObject &object, const BasicObject &specification, bool isFunction,
                                 Cursor cursor, int depth) {
   const std::string callerName(name_, 0, cursor.nameLength);
-  if (!isFunction) (void)object.getName(); // looked up (and traced) before the name is replaced
-  name_ = scopedName(&specification, {});
+  if (!isFunction) (void)tracedName(object, trace_); // read (and traced) before the name is replaced
+  name_ = scopedName(&specification, {}, trace_);
   cursor.nameLength = name_.size();
   if (isFunction) cursor.byteSize = sizeOf(specification);
   expand(&specification, cursor, false, depth + 1);
@@ -404,7 +340,7 @@ void Expander::expandChildren(const BasicObject &object, const Cursor &cursor, b
 void Expander::appendName(Cursor &cursor, std::string_view separator, const BasicObject &object) {
   name_.resize(cursor.nameLength);
   name_.append(separator);
-  name_.append(object.tracedName());
+  name_.append(tracedName(object, trace_));
   cursor.nameLength = name_.size();
 }
 
@@ -476,8 +412,9 @@ private:
 
 } // namespace
 
-bool expandLocatedVariables(const DwarfDatabase &database, LeafSink &sink, std::size_t leafCap) {
-  Expander expander(sink, leafCap);
+bool expandLocatedVariables(const DwarfDatabase &database, LeafSink &sink, std::size_t leafCap,
+                            const NameTrace &trace) {
+  Expander expander(sink, leafCap, trace);
   SymbolRecord record;
   for (const BasicObject *object : database.locatedObjects) {
     if (expander.cut()) break;
@@ -486,7 +423,7 @@ bool expandLocatedVariables(const DwarfDatabase &database, LeafSink &sink, std::
     const BasicObject *source = variable->specification != nullptr ? variable->specification : variable;
     record.address = variable->address;
     record.declLocation = declarationPlace(database, *variable, *source);
-    record.symbolName = scopedName(variable, {});
+    record.symbolName = scopedName(variable, {}, trace);
     // A variable whose type did not resolve contributes nothing, silently.
     const BasicObject *type = typeToExpand(*variable);
     if (type == nullptr) continue;
@@ -505,16 +442,16 @@ bool expandLocatedVariables(const DwarfDatabase &database, LeafSink &sink, std::
   return !expander.cut();
 }
 
-std::vector<SymbolRecord> collectLeafSymbols(const DwarfDatabase &database) {
+std::vector<SymbolRecord> collectLeafSymbols(const DwarfDatabase &database, const NameTrace &trace) {
   std::vector<SymbolRecord> leaves;
   VectorSink sink(leaves);
-  expandLocatedVariables(database, sink);
+  expandLocatedVariables(database, sink, kLeafCap, trace);
   return leaves;
 }
 
 void expandSymbol(const BasicObject *object, SymbolRecord record, bool membersOnly,
-                  std::vector<SymbolRecord> &leaves) {
+                  std::vector<SymbolRecord> &leaves, const NameTrace &trace) {
   VectorSink sink(leaves);
-  Expander expander(sink, leaves.size() < kLeafCap ? kLeafCap - leaves.size() : 0);
+  Expander expander(sink, leaves.size() < kLeafCap ? kLeafCap - leaves.size() : 0, trace);
   expander.start(object, record, membersOnly);
 }

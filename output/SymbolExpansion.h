@@ -1,10 +1,9 @@
 #pragma once
 
+#include "output/NameTrace.h"
 #include "output/SymbolRecord.h"
 
 #include <cstddef>
-#include <string>
-#include <string_view>
 #include <vector>
 
 class DwarfDatabase;
@@ -41,25 +40,17 @@ public:
 /// Expands every located variable of \p database into its leaves and hands
 /// them to \p sink in order; a variable at address 0 is left out (see
 /// LeafSink::addVariableAtAddressZero). Returns false when there were more
-/// than \p leafCap leaves: the expansion stopped after that many.
-bool expandLocatedVariables(const DwarfDatabase &database, LeafSink &sink, std::size_t leafCap = kLeafCap);
+/// than \p leafCap leaves: the expansion stopped after that many. Every name
+/// read for the leaves' names is read through \p trace.
+bool expandLocatedVariables(const DwarfDatabase &database, LeafSink &sink, std::size_t leafCap = kLeafCap,
+                            const NameTrace &trace = {});
 
 /// The leaf list of all located variables but those at address 0, variable
 /// after variable, each in depth-first order. Holds at most kLeafCap leaves.
-std::vector<SymbolRecord> collectLeafSymbols(const DwarfDatabase &database);
+std::vector<SymbolRecord> collectLeafSymbols(const DwarfDatabase &database, const NameTrace &trace = {});
 
 /// Appends the leaves of \p object to \p leaves, starting from \p record.
 /// \p membersOnly is set while the children of a structure or class are
 /// walked: only their data members and base classes count.
 void expandSymbol(const Model::BasicObject *object, SymbolRecord record, bool membersOnly,
-                  std::vector<SymbolRecord> &leaves);
-
-/// The scope-qualified name of \p object followed by \p suffix, built from
-/// the inside out by walking up the parents (and across specifications).
-std::string scopedName(const Model::BasicObject *object, std::string_view suffix);
-
-/// The signedness rule of base types, exactly as the full match of
-/// kSignedEncodingPattern against "A" followed by the text: the text holds
-/// "signed" at its start or after a character other than 'n'.
-bool isSignedEncoding(std::string_view encodingName);
-inline constexpr const char *kSignedEncodingPattern = "^.*[^n]signed.*$";
+                  std::vector<SymbolRecord> &leaves, const NameTrace &trace = {});

@@ -6,11 +6,12 @@
 
 #include "output/BlockVector.h"
 #include "output/CanapeDatabase.h"
+#include "output/DuplicateCheck.h"
 #include "output/FileTexts.h"
 #include "output/LeafFeed.h"
 #include "output/M51Map.h"
 #include "output/ReplacementFile.h"
-#include "output/StyleWarnings.h"
+#include "output/StyleWarningLines.h"
 #include "output/SymbolExpansion.h"
 #include "output/TypeClassification.h"
 #include "reader/DwarfDatabase.h"
@@ -360,7 +361,7 @@ private:
 } // namespace
 
 SymbolFilesResult produceSymbolFiles(const DwarfDatabase &database, bool withCanape, SymbolFileSink &sink,
-                                     std::size_t leafCap) {
+                                     std::size_t leafCap, const NameTrace &trace) {
   OutputPass pass(DwarfDatabase::isLittleEndian());
   // The leaves there are: those handed on so far, all of them at the end.
   const auto leafCount = [&pass](std::size_t next) { return pass.feed.waitFor(next); };
@@ -414,7 +415,7 @@ SymbolFilesResult produceSymbolFiles(const DwarfDatabase &database, bool withCan
   pass.firstBatch = [&helpers] { helpers.launch(); };
   bool allLeaves = false;
   try {
-    allLeaves = expandLocatedVariables(database, pass, leafCap);
+    allLeaves = expandLocatedVariables(database, pass, leafCap, trace);
   } catch (...) {
     // The files made so far are dropped: their makers stop, and the
     // temporary files go. (A maker already started must not wait for
@@ -446,13 +447,14 @@ SymbolFilesResult produceSymbolFiles(const DwarfDatabase &database, bool withCan
 }
 
 SymbolFilesResult writeSymbolFiles(const std::string &m51FileName, const std::string &canapeFileName,
-                                   const DwarfDatabase &database) {
+                                   const DwarfDatabase &database, const NameTrace &trace) {
   FileSink sink(m51FileName, canapeFileName);
-  return produceSymbolFiles(database, !canapeFileName.empty(), sink);
+  return produceSymbolFiles(database, !canapeFileName.empty(), sink, kLeafCap, trace);
 }
 
-SymbolFilesResult makeSymbolTexts(const DwarfDatabase &database, SymbolTexts &texts, std::size_t leafCap) {
+SymbolFilesResult makeSymbolTexts(const DwarfDatabase &database, SymbolTexts &texts, std::size_t leafCap,
+                                  const NameTrace &trace) {
   texts = SymbolTexts();
   MemorySink sink(texts);
-  return produceSymbolFiles(database, true, sink, leafCap);
+  return produceSymbolFiles(database, true, sink, leafCap, trace);
 }

@@ -33,9 +33,10 @@ struct SymbolFilesResult {
 /// was. The map (with the log) and the CANape database are made and written
 /// at the same time, on two threads, while the leaves are still being found;
 /// a file that fails then is tried once more on its own. Prints nothing: the
-/// result says what went wrong.
+/// result says what went wrong, and \p trace hears of each traced name as
+/// it is read.
 SymbolFilesResult writeSymbolFiles(const std::string &m51FileName, const std::string &canapeFileName,
-                                   const DwarfDatabase &database);
+                                   const DwarfDatabase &database, const NameTrace &trace);
 
 /// The three texts of the symbol files, byte for byte as writeSymbolFiles
 /// writes them.
@@ -51,7 +52,7 @@ struct SymbolTexts {
 /// Runs the pass of writeSymbolFiles into memory, with at most \p leafCap
 /// leaves.
 SymbolFilesResult makeSymbolTexts(const DwarfDatabase &database, SymbolTexts &texts,
-                                  std::size_t leafCap = kLeafCap);
+                                  std::size_t leafCap = kLeafCap, const NameTrace &trace = {});
 
 // ---- The pass and where its texts go ---------------------------------------
 
@@ -86,6 +87,7 @@ public:
 
 /// The pass: expands the leaves, runs the duplicate check and hands the M51
 /// text, the log text (when a name repeats or a variable at address 0 was
-/// left out) and, with \p withCanape, the CANape text to \p sink.
+/// left out) and, with \p withCanape, the CANape text to \p sink. The names
+/// the expansion reads are read through \p trace.
 SymbolFilesResult produceSymbolFiles(const DwarfDatabase &database, bool withCanape, SymbolFileSink &sink,
-                                     std::size_t leafCap = kLeafCap);
+                                     std::size_t leafCap = kLeafCap, const NameTrace &trace = {});

@@ -126,7 +126,7 @@ void applyToSubrange(TypeInfo_Subrange &subrange, Attribute attribute, std::stri
 }
 
 /// The fields that only some classes take.
-void applyByKind(const CurrentEntry &entry, Attribute attribute, std::string_view valueText,
+void applyByKind(TextPool &pool, const CurrentEntry &entry, Attribute attribute, std::string_view valueText,
                  std::string_view tail, std::int32_t pointerSize) {
   BasicObject *object = entry.object;
   switch (entry.kind) {
@@ -171,7 +171,7 @@ void applyByKind(const CurrentEntry &entry, Attribute attribute, std::string_vie
   case EntryKind::Base: {
     auto *base = static_cast<TypeInfo_Base *>(object);
     if (attribute == Attribute::Encoding)
-      base->encodingName = encodingText(tail);
+      base->encodingName = pool.text(encodingText(tail));
     else if (attribute == Attribute::ByteSize)
       storeDecimal(valueText, base->byteSize);
     break;
@@ -318,5 +318,5 @@ void applyAttribute(DwarfDatabase &database, const CurrentEntry &entry, Attribut
   default:
     break;
   }
-  applyByKind(entry, attribute, valueText, tail, pointerSize);
+  applyByKind(database.textPool, entry, attribute, valueText, tail, pointerSize);
 }

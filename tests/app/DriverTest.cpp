@@ -536,6 +536,40 @@ TEST_F(DriverTest, ExactlyTheLeafCapIsCompleteAndOneLeafMoreIsCut) {
   }
 }
 
+TEST_F(DriverTest, ReadsOfRtePortSrNamesAreTracedAsTheSymbolNamesAreMade) {
+  // traced.cpp: a namespace, a member, a static data member and a function
+  // whose names hold RtePortSR. Each read of such a name while the symbol
+  // names are made prints the name and the number of children of its entry,
+  // at the moment of the read: between the progress lines of parsing and
+  // output, in the order the leaves come.
+  writeFile("traced_ObjDump.txt",
+            readFile(std::string(QUILLMAP_TEST_DATA_DIR) + "/output/traced-dwarf4.txt"));
+
+  EXPECT_EQ(runQuillmap({"traced.txt"}), 0);
+  EXPECT_EQ(withSecondsMasked(console_),
+            banner() + "inputFile : traced_ObjDump.txt\n"
+                       "outFileMap : traced_Vrx.m51\n"
+                       "Parsing Dwarf finished -> Seconds Since Start: <s>\n"
+                       "getName: Rte_RtePortSR_Ports\n"
+                       "children.size(): 2\n"
+                       "getName: Rte_RtePortSR_Value\n"
+                       "children.size(): 0\n"
+                       "getName: Rte_RtePortSR_Count\n"
+                       "children.size(): 0\n"
+                       "getName: Rte_RtePortSR_Ports\n"
+                       "children.size(): 2\n"
+                       "getName: Rte_RtePortSR_Task\n"
+                       "children.size(): 1\n"
+                       "Vrx M51 + CANape finished traced_Vrx.m51 -> Seconds Since Start: <s>\n");
+  EXPECT_EQ(readFile("traced_Vrx.m51"),
+            "20000000H     SYMBOL  DATA  WORD     Rte_RtePortSR_Ports::port.Rte_RtePortSR_Value_00.speed\r\n"
+            "20000002H     SYMBOL  DATA  BYTE     Rte_RtePortSR_Ports::port.Rte_RtePortSR_Value_00.valid\r\n"
+            "20000004H     SYMBOL  DATA  WORD     Rte_RtePortSR_Ports::port.Rte_RtePortSR_Value_01.speed\r\n"
+            "20000006H     SYMBOL  DATA  BYTE     Rte_RtePortSR_Ports::port.Rte_RtePortSR_Value_01.valid\r\n"
+            "20000100H     SYMBOL  DATA  DWORD    Rte_RtePortSR_Ports::Rte_RtePortSR_Count\r\n"
+            "20000008H     SYMBOL  DATA  DWORD    Rte_RtePortSR_Task@calls\r\n");
+}
+
 /// The names arm-none-eabi-nm gives for the symbols of \p elf, with their
 /// addresses; a static local is named after the variable, a dot and a number.
 std::multimap<std::string, std::uint32_t> nmSymbols(const fs::path &elf, const fs::path &output) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 
 using namespace Model;
 
@@ -112,9 +113,41 @@ TEST(TypeSizes, CyclesAnswerZeroInsteadOfRecursing) {
   back->type = arr;
   arr->type = back;
   EXPECT_EQ(arr->getSize(), 0u);
-  EXPECT_FALSE(arr->sizeInProgress);
   // Asking again gives the same answer: nothing was left marked.
   EXPECT_EQ(a->getSize(), 0u);
+  EXPECT_EQ(arr->getSize(), 0u);
+}
+
+TEST(TypeSizes, ACycleFarDownAChainAnswersZero) {
+  // An array of a chain of typedefs that leads into a ring of a volatile and
+  // typedefs: the cycle closes as far down as the chain is long, after as
+  // many links as the ring has. Sizes asked after it are not disturbed.
+  for (const int lead : {0, 31, 32, 33, 100})
+    for (const int ring : {1, 2, 40}) {
+      SCOPED_TRACE(std::to_string(lead) + " + " + std::to_string(ring));
+      Tree t;
+      auto *ringStart = t.make<TypeInfo_Volatile>();
+      BasicObject *type = ringStart;
+      for (int i = 1; i < ring; ++i) {
+        auto *link = t.make<TypeInfo_Typedef>();
+        link->type = type;
+        type = link;
+      }
+      ringStart->type = type;
+      for (int i = 0; i < lead; ++i) {
+        auto *link = t.make<TypeInfo_Typedef>();
+        link->type = type;
+        type = link;
+      }
+      auto *array = t.make<TypeInfo_Array>();
+      t.subrange(array, 0, 2);
+      array->type = type;
+      EXPECT_EQ(array->getSize(), 0u);
+      EXPECT_EQ(type->getSize(), 0u);
+      auto *plain = t.make<TypeInfo_Typedef>();
+      plain->type = t.base(4);
+      EXPECT_EQ(plain->getSize(), 4u);
+    }
 }
 
 TEST(TypeSizes, FollowsA100000LinkChainWithoutRecursion) {

@@ -24,8 +24,8 @@ TEST(ByteOrder, LittleFormatNumbersBitsFromTheLeastSignificantEnd) {
   ScratchDirectory directory;
   const std::unique_ptr<DwarfDatabase> database = parseDump(dump);
   ASSERT_TRUE(DwarfDatabase::isLittleEndian());
-  ASSERT_TRUE(
-      writeSymbolFiles(directory.file("app_Vrx.m51"), directory.file("app_CANape.db"), *database).complete());
+  ASSERT_TRUE(writeSymbolFiles(directory.file("app_Vrx.m51"), directory.file("app_CANape.db"), *database, {})
+                  .complete());
   EXPECT_EQ(
       readFile(directory.file("app_Vrx.m51")),
       crlfLines({

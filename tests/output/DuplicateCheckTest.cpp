@@ -1,4 +1,4 @@
-#include "output/StyleWarnings.h"
+#include "output/DuplicateCheck.h"
 
 #include <gtest/gtest.h>
 

@@ -220,6 +220,47 @@ TEST(ExpansionBounds, TypedefAndQualifierCycles) {
                        "20000040H     SYMBOL  DATA  DWORD    after"}));
 }
 
+TEST(ExpansionBounds, AStructureThatContainsItselfFarDownAChain) {
+  // struct R { unsigned int x; T self; unsigned int y; }, where T is the
+  // last of a ring of typedefs whose first names R, and the variable reaches
+  // R through a chain of typedefs: the cycle closes as far down as the chain
+  // is long, after the whole ring. Every shape gives the same map.
+  for (const int lead : {0, 31, 32, 33, 100})
+    for (const int ring : {1, 40}) {
+      SCOPED_TRACE(std::to_string(lead) + " + " + std::to_string(ring));
+      DumpWriter dump;
+      const unsigned uint = unitWithUnsignedInt(dump);
+      const auto typedefOf = [&dump](unsigned type) {
+        const unsigned link = dump.entry(1, "DW_TAG_typedef");
+        dump.attribute("DW_AT_name", "T");
+        dump.reference("DW_AT_type", type);
+        return link;
+      };
+      const unsigned r = dump.reserve();
+      unsigned self = r;
+      for (int i = 0; i < ring; ++i)
+        self = typedefOf(self);
+      dump.entryAt(1, "DW_TAG_structure_type", r);
+      dump.attribute("DW_AT_byte_size", "8");
+      const char *members[] = {"x", "self", "y"};
+      const unsigned types[] = {uint, self, uint};
+      const char *offsets[] = {"0", "4", "4"};
+      for (int i = 0; i < 3; ++i) {
+        dump.entry(2, "DW_TAG_member");
+        dump.attribute("DW_AT_name", members[i]);
+        dump.reference("DW_AT_type", types[i]);
+        dump.attribute("DW_AT_data_member_location", offsets[i]);
+      }
+      unsigned type = r;
+      for (int i = 0; i < lead; ++i)
+        type = typedefOf(type);
+      variable(dump, 1, "r", type, 0x20000020);
+
+      EXPECT_EQ(mapOf(dump.text()), crlfLines({"20000020H     SYMBOL  DATA  DWORD    r.x",
+                                               "20000024H     SYMBOL  DATA  DWORD    r.y"}));
+    }
+}
+
 TEST(ExpansionBounds, TypedefAndQualifierChainsOf100000Links) {
   DumpWriter dump;
   const unsigned uint = unitWithUnsignedInt(dump);

@@ -1,8 +1,8 @@
 // The single lines of the M51 map and the CANape database, and the duplicate
 // check behind the style warnings log.
 #include "output/CanapeDatabase.h"
+#include "output/DuplicateCheck.h"
 #include "output/M51Map.h"
-#include "output/StyleWarnings.h"
 #include "output/TypeClassification.h"
 
 #include <gtest/gtest.h>

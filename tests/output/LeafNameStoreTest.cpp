@@ -3,7 +3,7 @@
 // and wherever it falls among the whole (restart) names.
 #include "output/LeafNameStore.h"
 #include "output/BlockVector.h"
-#include "output/StyleWarnings.h"
+#include "output/DuplicateCheck.h"
 
 #include <gtest/gtest.h>
 

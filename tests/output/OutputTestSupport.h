@@ -1,5 +1,6 @@
 #pragma once
 
+#include "output/NameTrace.h"
 #include "output/SymbolRecord.h"
 #include "reader/DwarfDatabase.h"
 
@@ -26,6 +27,18 @@ std::string crlfLines(const std::vector<std::string> &lines);
 
 /// The symbol names of \p leaves, in order.
 std::vector<std::string> namesOf(const std::vector<SymbolRecord> &leaves);
+
+/// What a NameTrace was told, one "<name> / <number of children>" per read,
+/// in order.
+class HeardReads {
+public:
+  NameTrace trace() {
+    return [this](std::string_view name, std::size_t childCount) {
+      reads.push_back(std::string(name) + " / " + std::to_string(childCount));
+    };
+  }
+  std::vector<std::string> reads;
+};
 
 /// An empty directory of the current test's own, removed with the object.
 class ScratchDirectory {

@@ -2,8 +2,8 @@
 // once per leaf as plain code: the signedness of a base type's encoding and
 // the root of a repeated name. Each is checked on worked examples and then
 // against std::regex on its pattern text over many generated inputs.
-#include "output/StyleWarnings.h"
-#include "output/SymbolExpansion.h"
+#include "output/SignedEncoding.h"
+#include "output/StyleWarningLines.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,8 @@
 // Scoped names on hand-made model trees: the shapes C and C++ compilers give
 // to file-scope variables, static locals and static data members.
+#include "output/ScopedName.h"
 #include "model/Model.h"
-#include "output/SymbolExpansion.h"
+#include "tests/output/OutputTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -61,6 +62,24 @@ TEST_F(ScopedNameTest, SpecificationLoopStopsAtAnObjectAlreadyPassed) {
   EXPECT_EQ(scopedName(self, ""), "self");
 }
 
+TEST_F(ScopedNameTest, ASpecificationLoopFarUpTheClimbStopsWhereItCloses) {
+  // class A { namespace n { ... namespace n { v } } class B; }, where A's
+  // declaration is B inside A: the climb from v passes the namespaces, takes
+  // B's name for A and comes back to A from B, as far up as A is.
+  for (const int levels : {0, 30, 31, 32, 100}) {
+    SCOPED_TRACE(levels);
+    auto *a = make<TypeInfo_Class>(unit, "A");
+    a->specification = make<TypeInfo_Class>(a, "B");
+    BasicObject *scope = a;
+    std::string expected = "B->";
+    for (int i = 0; i < levels; ++i) {
+      scope = make<TypeInfo_Namespace>(scope, "n");
+      expected += "n::";
+    }
+    EXPECT_EQ(scopedName(make<VariableInfo>(scope, "v"), ""), expected + "v");
+  }
+}
+
 TEST_F(ScopedNameTest, DeepNestingNeedsNoRecursion) {
   BasicObject *scope = unit;
   for (int i = 0; i < 100000; ++i)
@@ -72,11 +91,19 @@ TEST_F(ScopedNameTest, DeepNestingNeedsNoRecursion) {
 }
 
 TEST_F(ScopedNameTest, RtePortSrNamesAreTracedWhileNaming) {
-  auto *function = make<FunctionInfo>(unit, "Rte_RtePortSR_Task");
+  // Each name the climb reads goes through the trace; the walk prints
+  // nothing itself.
+  auto *ns = make<TypeInfo_Namespace>(unit, "Rte_RtePortSR_Ports");
+  auto *function = make<FunctionInfo>(ns, "Rte_RtePortSR_Task");
   auto *variable = make<VariableInfo>(function, "state");
+  make<VariableInfo>(function, "other");
+  OutputTest::HeardReads heard;
   testing::internal::CaptureStdout();
-  EXPECT_EQ(scopedName(variable, ""), "Rte_RtePortSR_Task@state");
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "getName: Rte_RtePortSR_Task\nchildren.size(): 1\n");
+  EXPECT_EQ(scopedName(variable, "", heard.trace()), "Rte_RtePortSR_Ports::Rte_RtePortSR_Task@state");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(heard.reads, (std::vector<std::string>{"Rte_RtePortSR_Task / 2", "Rte_RtePortSR_Ports / 1"}));
+  // Without a trace the name is the same.
+  EXPECT_EQ(scopedName(variable, ""), "Rte_RtePortSR_Ports::Rte_RtePortSR_Task@state");
 }
 
 } // namespace

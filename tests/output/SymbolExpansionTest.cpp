@@ -333,15 +333,29 @@ TEST_F(SymbolExpansionTest, VariablesAtAddressZeroAreLeftOutOnceEachUnlessAllCon
   EXPECT_EQ(beyondCap.leaves, (Names{"kept", "offset.a"}));
 }
 
-TEST_F(SymbolExpansionTest, RtePortSrNamesAreTracedOncePerLookup) {
+TEST_F(SymbolExpansionTest, RtePortSrNamesAreTracedOncePerRead) {
+  // The member's name is read once per element; a variable met inside a
+  // union reads its own name before it takes its declaration's scoped name.
   auto *s = structure(2);
   auto *m = member(s, "Rte_RtePortSR_Speed", 0, base("short int", 2));
   make<BasicObject>(m); // one child, so the trace counts it
   variable("port", 0x10, array(s, 1));
+  auto *ns = make<TypeInfo_Namespace>(unit, "Rte_RtePortSR_Ports");
+  auto *declaration = make<VariableInfo>(ns, "limit");
+  declaration->type = base("unsigned int", 4);
+  auto *u = make<TypeInfo_Union>(unit);
+  u->byteSize = 4;
+  make<VariableInfo>(u, "Rte_RtePortSR_Alias")->specification = declaration;
+  variable("overlay", 0x20, u);
+
+  OutputTest::HeardReads heard;
   testing::internal::CaptureStdout();
-  EXPECT_EQ(names(), (Names{"port_00.Rte_RtePortSR_Speed", "port_01.Rte_RtePortSR_Speed"}));
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "getName: Rte_RtePortSR_Speed\nchildren.size(): 1\n"
-                                                    "getName: Rte_RtePortSR_Speed\nchildren.size(): 1\n");
+  EXPECT_EQ(namesOf(collectLeafSymbols(database, heard.trace())),
+            (Names{"port_00.Rte_RtePortSR_Speed", "port_01.Rte_RtePortSR_Speed",
+                   "Rte_RtePortSR_Ports::limit.limit"}));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(heard.reads, (Names{"Rte_RtePortSR_Speed / 1", "Rte_RtePortSR_Speed / 1",
+                                "Rte_RtePortSR_Alias / 0", "Rte_RtePortSR_Ports / 1"}));
 }
 
 // ---- Records travel by value ------------------------------------------------

@@ -65,7 +65,7 @@ protected:
     m51 = directory.file(m51Name);
     canape = canapeName.empty() ? std::string() : directory.file(canapeName);
     testing::internal::CaptureStdout();
-    result = writeSymbolFiles(m51, canape, *database);
+    result = writeSymbolFiles(m51, canape, *database, {});
     console = testing::internal::GetCapturedStdout();
     // The pass only reports; the driver tells the user.
     EXPECT_EQ(console, "");
@@ -330,7 +330,7 @@ TEST_F(SymbolFilesTest, AFileThatCannotBeWrittenInFullIsReported) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
   database = parseDump(dataDump("golden-dwarf4.txt"));
   m51 = directory.file("app_Vrx.m51");
-  result = writeSymbolFiles(m51, "/dev/full", *database);
+  result = writeSymbolFiles(m51, "/dev/full", *database, {});
   EXPECT_FALSE(result.complete());
   EXPECT_EQ(result.failedFiles, std::vector<std::string>{"/dev/full"});
   EXPECT_NE(readFile(m51), "");

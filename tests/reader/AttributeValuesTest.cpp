@@ -204,7 +204,11 @@ TEST(AttributeValues, SizesAndEncodings) {
        "    <21>   DW_AT_byte_size   : 1\n    <22>   DW_AT_encoding    : 8\t(unsigned char)\n",
        [](const Parsed &p) {
          EXPECT_EQ(entryAs<TypeInfo_Base>(p).byteSize, 1);
-         EXPECT_EQ(entryAs<TypeInfo_Base>(p).encodingName, "unsigned char");
+         const ShortText &encoding = entryAs<TypeInfo_Base>(p).encodingName;
+         EXPECT_EQ(encoding, "unsigned char");
+         // Every unit names its base types again: the text is kept once.
+         ASSERT_TRUE(encoding.isPooled());
+         EXPECT_EQ(encoding.view().data(), p.db->textPool.text("unsigned char").view().data());
        }},
       {"encoding without parentheses", "DW_TAG_base_type", "    <22>   DW_AT_encoding    : 8\n",
        [](const Parsed &p) { EXPECT_EQ(entryAs<TypeInfo_Base>(p).encodingName, ""); }},

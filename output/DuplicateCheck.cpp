@@ -1,8 +1,8 @@
-// The style warnings log: names that occur more than once.
-#include "output/StyleWarnings.h"
+// The duplicate check: names that occur more than once.
+#include "output/DuplicateCheck.h"
 
 #include "model/LargeBlocks.h"
-#include "output/FileTexts.h"
+#include "output/StyleWarningLines.h"
 
 #include <algorithm>
 #include <functional>
@@ -15,9 +15,9 @@ using PackedLeaves = std::vector<std::uint64_t, Model::LargeBlockAllocator<std::
 /// Sorts numbers whose low 32 bits ascend (leaf numbers in leaf order) by
 /// their high 32 bits (the hashes), keeping the order of equal hashes: the
 /// same order as a sort of the whole numbers. Four stable passes of one byte
-/// each read and write the numbers in sequence, where a comparison sort took
-/// twenty rounds of scattered compares. \p scratch is reused from call to
-/// call.
+/// each read and write the numbers in sequence, where a comparison sort
+/// takes a round of scattered compares per doubling of the leaves.
+/// \p scratch is reused from call to call.
 void sortByHighHalf(PackedLeaves &packed, PackedLeaves &scratch) {
   scratch.resize(packed.size());
   for (unsigned shift = 32; shift < 64; shift += 8) {
@@ -88,22 +88,6 @@ void addRepeatsOfRun(const LeafNameStore &names, const std::uint64_t *run, std::
 
 } // namespace
 
-std::string_view rootName(std::string_view name) {
-  // The group takes the longest run without "@", "." or ":"; the rest is
-  // matched by ".*", which stops at a line break, and giving characters back
-  // to the rest cannot remove one, so a break there fails the whole match.
-  const std::size_t runEnd = std::min(name.find_first_of("@.:"), name.size());
-  if (runEnd == 0) return {};
-  if (name.find_first_of("\r\n", runEnd) != std::string_view::npos) return {};
-  return name.substr(0, runEnd);
-}
-
-void appendAddressZeroWarning(std::string &log, std::string_view scopedName, std::string_view place) {
-  using namespace FileTexts;
-  log.append(kAddressZeroWarning).append(scopedName).append(kLineEnd);
-  log.append(kLocationFile).append(place).append(kLineEnd);
-}
-
 void DuplicateCheck::check(std::string_view outputName, const std::string &declLocation) {
   // The leaves of one variable arrive together and share their place.
   if (locations_.empty() || locations_.back() != declLocation) {
@@ -164,11 +148,7 @@ void DuplicateCheck::report(std::uint32_t repeat, std::uint32_t firstLeaf, bool 
   // place not reported before adds lines, so such a clash gives one warning.
   const std::string &place = locationOf(repeat);
   if (reportedLocations_.insert(place).second) {
-    using namespace FileTexts;
     names_.copyName(repeat, nameBuffer_);
-    log_.append(kDuplicateWarning).append(rootName(nameBuffer_)).append(kLineEnd);
-    log_.append(kLocationFile).append(place).append(kLineEnd);
-    const std::string &firstPlace = locationOf(firstLeaf);
-    if (showFirst && !firstPlace.empty()) log_.append(kLocationFile).append(firstPlace).append(kLineEnd);
+    appendDuplicateWarning(log_, nameBuffer_, place, showFirst ? locationOf(firstLeaf) : std::string_view());
   }
 }
