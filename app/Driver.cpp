@@ -25,8 +25,8 @@ void printLine(const std::string &line) { printConsoleLine({line}); }
 
 /// The two lines of a traced name, printed as the name is read.
 void printNameTrace(std::string_view name, std::size_t childCount) {
-  std::cout << ConsoleTexts::kGetNameTrace << name << '\n' << std::flush;
-  std::cout << ConsoleTexts::kChildrenSizeTrace << childCount << '\n' << std::flush;
+  printConsoleLine({ConsoleTexts::kGetNameTrace, name});
+  printConsoleLine({ConsoleTexts::kChildrenSizeTrace, std::to_string(childCount)});
 }
 
 void printUsage() {

@@ -6,8 +6,8 @@
 #include "reader/DumpLineReader.h"
 #include "reader/DumpParts.h"
 #include "reader/LineParser.h"
-#include "reader/Utf16Text.h"
 #include "reader/NativeFiles.h"
+#include "reader/Utf16Text.h"
 
 #include <algorithm>
 #include <cstdint>
