@@ -97,7 +97,8 @@ int main(int argc, char **argv) {
     DwarfDatabase::LineParser parser(*database);
     outcome = DumpParts::parseFile(*database, parser, file, dump, bytes);
     database->arena.releaseUnfilledRest();
-    bigEndianTarget = parser.bigEndianTarget();
+    parser.finish();
+    bigEndianTarget = parser.facts().formatNameHoldsBig;
     std::fclose(file);
   }
   const double parseSeconds = secondsSince(start);

@@ -362,7 +362,7 @@ private:
 
 SymbolFilesResult produceSymbolFiles(const DwarfDatabase &database, bool withCanape, SymbolFileSink &sink,
                                      std::size_t leafCap, const NameTrace &trace) {
-  OutputPass pass(DwarfDatabase::isLittleEndian());
+  OutputPass pass(database.isLittleEndian());
   // The leaves there are: those handed on so far, all of them at the end.
   const auto leafCount = [&pass](std::size_t next) { return pass.feed.waitFor(next); };
   const auto store = [&](SymbolFile which) {

@@ -1,6 +1,6 @@
 #include "reader/DumpParts.h"
 
-#include "model/ObjectArena.h"
+#include "reader/Concurrently.h"
 #include "reader/DumpLineReader.h"
 #include "reader/NativeFiles.h"
 
@@ -34,10 +34,11 @@ struct FileCloser {
 };
 using OwnedFile = std::unique_ptr<std::FILE, FileCloser>;
 
-/// A part parsed on its own and what became of it.
+/// A part parsed on its own, from the state a parse has right after a unit
+/// or section line, and what became of it.
 struct LaterPart {
   DwarfDatabase database;
-  std::optional<DwarfDatabase::LineParser> parser;
+  DwarfDatabase::LineParser parser{database, true};
   bool readToEnd = false;
 };
 
@@ -49,7 +50,8 @@ public:
 
   std::size_t parts() const { return results_.size(); }
 
-  /// The first part nobody has taken yet; kNone when all are taken.
+  /// The first part nobody has taken yet, past the first, which is the
+  /// calling thread's; kNone when all are taken.
   std::size_t take() {
     const std::size_t part = next_.fetch_add(1, std::memory_order_relaxed);
     return part < parts() ? part : kNone;
@@ -78,7 +80,7 @@ public:
   }
 
 private:
-  std::atomic<std::size_t> next_{0};
+  std::atomic<std::size_t> next_{1};
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<char> finished_;
@@ -92,63 +94,21 @@ void parseLines(DumpLineReader &reader, DwarfDatabase::LineParser &parser) {
     parser.parseLine(line);
 }
 
-/// Part \p part parsed on its own by \p read, its objects made in
-/// \p arena; null when that failed (no memory, for one): the parser of the
-/// parts before then reads it itself and meets the failure where one pass
-/// would.
-template <class Reader>
-std::unique_ptr<LaterPart> parseOnItsOwn(Reader &read, std::size_t part, Model::ObjectArena &arena) {
+/// Part \p part parsed on its own by \p read; null when that failed (no
+/// memory, for one): the parser of the parts before then reads it itself
+/// and meets the failure where one pass would.
+template <class Read> std::unique_ptr<LaterPart> parseOnItsOwn(Read &read, std::size_t part) {
   try {
     auto later = std::make_unique<LaterPart>();
-    later->database.arena.fillFor(arena);
-    later->parser.emplace(later->database, DwarfDatabase::LineParser::LaterPart{});
-    later->readToEnd = read(part, *later->parser);
-    later->database.arena.handBack();
+    later->readToEnd = read(part, later->parser);
+    // Joined, its objects stay where they are: the rest of its last block
+    // is never filled.
+    later->database.arena.releaseUnfilledRest();
     return later;
   } catch (...) {
     return nullptr;
   }
 }
-
-/// The threads beside the calling one, each with the arena its parts fill,
-/// joined however the parse ends. The arenas then stay with the database's
-/// own, which outlives every object in them.
-class Helpers {
-public:
-  Helpers(PartBoard &board, Model::ObjectArena &keeper) : board_(board), keeper_(keeper) {}
-  Helpers(const Helpers &) = delete;
-  Helpers &operator=(const Helpers &) = delete;
-  ~Helpers() {
-    board_.close();
-    for (std::thread &thread : threads_)
-      thread.join();
-    for (std::unique_ptr<Model::ObjectArena> &arena : arenas_)
-      keeper_.keep(std::move(arena));
-  }
-  /// The threads started.
-  std::size_t count() const { return threads_.size(); }
-  /// Starts a thread running \p work(arena); none when the system has none
-  /// to give.
-  template <class Work> void start(Work work) {
-    try {
-      threads_.reserve(kMostThreads);
-      arenas_.reserve(kMostThreads);
-      arenas_.push_back(std::make_unique<Model::ObjectArena>());
-      Model::ObjectArena &arena = *arenas_.back();
-      // A thread's parts together make megabytes of objects.
-      arena.startWithLargeBlocks();
-      threads_.emplace_back([work = std::move(work), &arena] { work(arena); });
-    } catch (const std::system_error &) {
-    } catch (const std::bad_alloc &) {
-    }
-  }
-
-private:
-  PartBoard &board_;
-  Model::ObjectArena &keeper_;
-  std::vector<std::unique_ptr<Model::ObjectArena>> arenas_;
-  std::vector<std::thread> threads_;
-};
 
 /// The number of threads to parse \p parts parts with, the calling one
 /// included: \p wanted, or one per core for 0.
@@ -158,60 +118,75 @@ unsigned threadsFor(std::size_t parts, unsigned wanted) {
 }
 
 /// The parse in \p parts parts on \p threads threads. \p openReader(thread)
-/// gives the reading of one thread (0 is the calling one): a callable that parses the lines of a
-/// part into a parser and says whether they could be read to their end; an
-/// empty optional when that thread cannot read the dump.
+/// gives the reading of one thread (0 is the calling one): a callable that
+/// parses the lines of a part into a parser and says whether they could be
+/// read to their end; an empty optional when that thread cannot read the
+/// dump.
+///
+/// The calling thread parses the first part and joins the others in the
+/// dump's order, each as soon as it is parsed; it takes parts of its own
+/// while the next one to join is not ready. A part is joined when the parse
+/// of everything before it stands where the part started, and read here
+/// otherwise: the result is the one a single pass gives.
 template <class OpenReader>
 Outcome parseInParts(DwarfDatabase &database, DwarfDatabase::LineParser &parser, std::size_t parts,
                      unsigned threads, OpenReader openReader) {
   PartBoard board(parts);
-  auto read = openReader(0u);
-  if (!read) return {false, false};
-  const std::size_t first = board.take(); // part 0, this thread's
   Outcome outcome;
-  Helpers helpers(board, database.arena);
-  for (unsigned thread = 1; thread < threads; ++thread)
-    helpers.start([&board, &openReader, thread](Model::ObjectArena &arena) {
-      auto ownRead = openReader(thread);
-      if (!ownRead) return;
-      for (std::size_t part = board.take(); part != kNone; part = board.take())
-        board.finish(part, parseOnItsOwn(*ownRead, part, arena));
-      arena.releaseUnfilledRest();
-    });
-  // Joins the part after those joined so far: appended when the parser
-  // stands where it guessed, read here otherwise.
-  std::size_t joined = first + 1;
-  const auto join = [&](std::unique_ptr<LaterPart> later) {
-    const std::size_t part = joined++;
-    if (later != nullptr && later->readToEnd && parser.handsOverTo(*later->parser)) {
-      database.appendLaterPart(later->database);
-      parser.continueAfter(*later->parser);
-      outcome.inParts = true;
-      return true;
+  const auto joinAll = [&](auto &read) {
+    if (!read(0, parser)) return false;
+    std::size_t joined = 1;
+    const auto join = [&](std::unique_ptr<LaterPart> later) {
+      const std::size_t part = joined++;
+      if (later != nullptr && later->readToEnd && parser.handsOverTo(later->parser)) {
+        database.appendLaterPart(later->database);
+        parser.continueWith(later->parser);
+        outcome.inParts = true;
+        return true;
+      }
+      later.reset();
+      return read(part, parser);
+    };
+    for (std::size_t part = board.take(); part != kNone; part = board.take()) {
+      while (joined < part && board.isFinished(joined))
+        if (!join(board.waitFor(joined))) return false;
+      board.finish(part, parseOnItsOwn(read, part));
     }
-    later.reset();
-    return (*read)(part, parser);
+    // Joining needs no new objects unless a part is read here after all:
+    // the unfilled rest of the current block goes back before the model
+    // peaks.
+    database.arena.releaseUnfilledRest();
+    while (joined < parts)
+      if (!join(board.waitFor(joined))) return false;
+    return true;
   };
-  // One pass stops at a read error; what the other parts read is not wanted.
-  if (!(*read)(first, parser)) return {false, false};
-  // Without a second thread, the parts are read here one after the other.
-  // With one, each part is parsed on its own, whichever thread takes it:
-  // the result does not hang on which thread was first.
-  if (helpers.count() == 0) {
-    for (std::size_t part = board.take(); part != kNone; part = board.take())
-      if (!(*read)(part, parser)) return {false, false};
+  if (threads < 2) {
+    // On one thread the parts are read one after the other, as one pass.
+    auto read = openReader(0u);
+    outcome.readToEnd = read.has_value();
+    for (std::size_t part = 0; part < parts && outcome.readToEnd; ++part)
+      outcome.readToEnd = (*read)(part, parser);
     return outcome;
   }
-  for (std::size_t part = board.take(); part != kNone; part = board.take()) {
-    while (joined < part && board.isFinished(joined))
-      if (!join(board.waitFor(joined))) return {false, false};
-    board.finish(part, parseOnItsOwn(*read, part, database.arena));
-  }
-  // Joining needs no new objects unless a part is read here after all: the
-  // unfilled rest of the current block goes back before the model peaks.
-  database.arena.releaseUnfilledRest();
-  while (joined < parts)
-    if (!join(board.waitFor(joined))) return {false, false};
+  runConcurrently(threads, [&](std::size_t thread) {
+    auto read = openReader(static_cast<unsigned>(thread));
+    if (thread != 0) {
+      if (read)
+        for (std::size_t part = board.take(); part != kNone; part = board.take())
+          board.finish(part, parseOnItsOwn(*read, part));
+      return;
+    }
+    // One pass stops at a read error; what the other threads read then is
+    // not wanted.
+    try {
+      outcome.readToEnd = read && joinAll(*read);
+    } catch (...) {
+      board.close();
+      throw;
+    }
+    board.close();
+  });
+  if (!outcome.readToEnd) outcome.inParts = false;
   return outcome;
 }
 

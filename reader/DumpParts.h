@@ -13,21 +13,20 @@
 /// Parsing a large dump in parts at once, taken in turn by one thread per
 /// core.
 ///
-/// The parse is one pass whose state (the open entries, the line table, the
-/// pointer size) runs from line to line, so a part cannot simply start
-/// anywhere. A part after the first is parsed in a database of its own from
-/// a guessed state: the one at a line that opens a compilation unit or a
-/// section in every dump seen. It starts at such a line, or, past the
-/// entries where such lines are few, at any line. Parts are joined in the
-/// dump's order: the parser of everything before a part checks the guess
-/// against where it stands (only as far as the part's lines depended on
-/// it); then the part's database is appended, the parser takes on the state
-/// the part's lines left, and the result is the one a single pass gives.
-/// Otherwise the part is dropped and the parser reads its lines itself.
+/// The parse is one pass whose state (LineState) runs from line to line, so
+/// a part cannot simply start anywhere. A part after the first is parsed in
+/// a database of its own from a guessed state: the one at a line that opens
+/// a compilation unit or a section in every dump seen. It starts at such a
+/// line, or, past the entries where such lines are few, at any line. Parts
+/// are joined in the dump's order: when the parse of everything before a
+/// part agrees with the guess, as far as the part's lines read it, the
+/// part's database is appended and the parse takes on what the part's lines
+/// set: the result is the one a single pass gives. Otherwise the part is
+/// dropped and the parse reads its lines itself.
 ///
 /// Parts are taken one at a time rather than split in fixed shares: the
-/// entries of .debug_info cost about three times as much per byte as the
-/// rest, and the cores of a machine need not be equally fast.
+/// entries of .debug_info cost more per byte than the rest, and the cores of
+/// a machine need not be equally fast.
 namespace DumpParts {
 
 /// How a parse went.
@@ -40,13 +39,11 @@ struct Outcome {
 };
 
 /// Dumps smaller than this are parsed in one part: below it, starting the
-/// second thread and database costs about what the second core saves (the
-/// parse of a 10 MB dump takes 16 ms in one part and 12 ms in two; those of
-/// 2 to 5 MB take as long or longer in two).
+/// second thread and database costs about what the second core saves.
 inline constexpr std::uint64_t kSmallestParted = std::uint64_t{8} << 20;
 /// A dump has a part per this many bytes, and at least two. Each part costs
-/// a database of its own and a join: with parts of 8 MiB, a 100 MB dump took
-/// 4 % longer than in two parts; with 24 MiB, as long.
+/// a database of its own and a join, so parts are not made smaller than
+/// the unequal speeds of the cores need.
 inline constexpr std::uint64_t kBytesPerPart = std::uint64_t{24} << 20;
 /// At most this many parts: enough for unequal cores to end close together,
 /// few enough that the search for the parts' first lines stays cheap.

@@ -1,7 +1,6 @@
 #include "reader/DwarfDatabase.h"
 
 #include "reader/BitFieldLayout.h"
-#include "reader/ByteOrderFlag.h"
 #include "reader/DeclarationResolution.h"
 #include "reader/DumpLineReader.h"
 #include "reader/DumpParts.h"
@@ -18,20 +17,6 @@
 #include <system_error>
 
 namespace {
-
-/// Runs the whole construction: the parse (\p parseAll hands every line to
-/// the parser), the link pass, the turn from declared classes to their
-/// definitions, then the layout of DWARF 4/5 bit fields (which needs the
-/// members' types linked).
-template <class ParseAll> void build(DwarfDatabase &database, ParseAll parseAll) {
-  DwarfDatabase::LineParser parser(database);
-  parseAll(parser);
-  parser.finish();
-  database.arena.releaseUnfilledRest();
-  database.linkReferences();
-  DeclarationResolution::resolveDeclaredAggregates(database);
-  BitFieldLayout::convertDataBitOffsets(database.members, parser.bigEndianTarget());
-}
 
 /// The dumps of the example firmware hold 400 to 520 bytes of dump per
 /// entry (the section contents and line tables count too). Reserving the
@@ -104,6 +89,16 @@ template <class Take> std::uint64_t readChunks(std::FILE *file, Take take) {
 
 DwarfDatabase::DwarfDatabase() = default;
 
+template <class ParseAll> void DwarfDatabase::build(ParseAll parseAll) {
+  LineParser parser(*this);
+  parseAll(parser);
+  parser.finish();
+  arena.releaseUnfilledRest();
+  linkReferences();
+  DeclarationResolution::resolveDeclaredAggregates(*this);
+  BitFieldLayout::convertDataBitOffsets(members, bigEndianFormat_);
+}
+
 DwarfDatabase::DwarfDatabase(const std::string &dumpFileName) {
   // Binary mode: the reader removes a carriage return before a line feed
   // itself, the same on every platform.
@@ -158,7 +153,7 @@ DwarfDatabase::DwarfDatabase(const std::string &dumpFileName) {
 
   if (!sizeUnknown) reserveForDump(dumpBytes);
   DumpParts::Outcome outcome;
-  build(*this, [&](LineParser &parser) {
+  build([&](LineParser &parser) {
     outcome = DumpParts::parseFile(*this, parser, file, dumpFileName, expectedBytes);
   });
   dumpReadWhole_ = outcome.readToEnd;
@@ -196,7 +191,7 @@ bool DwarfDatabase::parseDumpTextInParts(std::string_view dumpText,
   }
   dumpOpened_ = true;
   dumpReadWhole_ = true;
-  build(*this, [&](LineParser &parser) {
+  build([&](LineParser &parser) {
     inParts_ = DumpParts::parseText(*this, parser, dumpText, laterParts, threads).inParts;
   });
   return inParts_;
@@ -310,8 +305,6 @@ void DwarfDatabase::releaseLinkIndexes() {
   objectsByOffset.clear();
   forEachKindList([this](auto list) { release(this->*list); });
 }
-
-bool DwarfDatabase::isLittleEndian() { return ByteOrderFlag::isLittleEndian(); }
 
 const Model::StatementList *DwarfDatabase::findStatementList(std::uint32_t stmtListOffset) const {
   const auto it = statementListsByOffset.find(stmtListOffset);

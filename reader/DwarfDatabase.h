@@ -44,9 +44,10 @@ public:
   bool parseDumpTextInParts(std::string_view dumpText, const std::vector<std::size_t> &laterParts,
                             unsigned threads = 0);
 
-  /// The process-wide byte-order flag, set by a file-format line whose format
-  /// name ends in "little" and never cleared.
-  static bool isLittleEndian();
+  /// The dump's byte-order flag for the bit positions of bit fields: set
+  /// when a file-format line of the dump names a format that ends in
+  /// "little" (elf32-little; not elf32-littlearm, which goes on after it).
+  bool isLittleEndian() const { return littleEndian_; }
 
   /// False when the dump file could not be opened or is a directory.
   bool dumpOpened() const { return dumpOpened_; }
@@ -150,6 +151,12 @@ public:
   void releaseLinkIndexes();
 
 private:
+  /// The whole construction: the parse (\p parseAll hands every line to the
+  /// parser it is given), the link pass, the turn from declared classes to
+  /// their definitions, then the layout of DWARF 4/5 bit fields (which needs
+  /// the members' types linked).
+  template <class ParseAll> void build(ParseAll parseAll);
+
   /// Calls \p apply(list, object) for each per-kind list an object of
   /// \p object's kind is filed in, with the object cast to the list's type.
   template <class Apply> void forEachListOf(Model::BasicObject *object, Apply apply);
@@ -159,4 +166,7 @@ private:
   bool inParts_ = false;
   bool fileFormatSeen_ = false;
   std::size_t unreadUnits_ = 0;
+  bool littleEndian_ = false;
+  /// The first file-format line names a big-endian format (elf32-bigarm).
+  bool bigEndianFormat_ = false;
 };

@@ -53,35 +53,34 @@ EntryKind entryKindForTag(std::string_view tag) {
 EntryBuilder::EntryBuilder(DwarfDatabase &database, bool fileEntries)
     : database_(database), fileEntries_(fileEntries) {
   database_.root = std::make_unique<Model::BasicObject>(0, nullptr);
-  levels_.push_back(database_.root.get());
 }
 
-CurrentEntry EntryBuilder::build(std::int32_t level, Model::EntryOffset offset, std::string_view tag,
-                                 std::int32_t pointerSize) {
+CurrentEntry EntryBuilder::build(StatePiece<OpenEntries> &open, std::int32_t level, Model::EntryOffset offset,
+                                 std::string_view tag, const StatePiece<std::int32_t> &pointerSize) {
   if (level < 0) return {};
-  const std::uint32_t key = static_cast<std::uint32_t>(level) + 1;
-  if (key > depthLimit_ + 1) return {};
-  Model::BasicObject *parent = levels_[key - 1];
   const EntryKind kind = entryKindForTag(tag);
-  Model::BasicObject *object = create(kind, offset, parent, pointerSize);
-  if (key == levels_.size())
-    levels_.push_back(object);
-  else
-    levels_[key] = object;
+  if (level == 0) {
+    // A level-0 entry hangs from the root, whatever was open.
+    Model::BasicObject *object = create(kind, offset, database_.root.get(), pointerSize);
+    OpenEntries &entries = open.replace();
+    entries.clear();
+    entries.push_back(object);
+    if (fileEntries_) database_.fileEntry(object);
+    return {object, kind};
+  }
+  const auto depth = static_cast<std::size_t>(level);
+  if (depth > open.get().size()) return {};
+  Model::BasicObject *object = create(kind, offset, open.get()[depth - 1], pointerSize);
+  OpenEntries &entries = open.update();
+  entries.resize(depth);
+  entries.push_back(object);
   if (fileEntries_) database_.fileEntry(object);
-  depthLimit_ = key;
   return {object, kind};
 }
 
-void EntryBuilder::continueFrom(const EntryBuilder &later) {
-  Model::BasicObject *const root = levels_.front();
-  levels_ = later.levels_;
-  levels_.front() = root;
-  depthLimit_ = later.depthLimit_;
-}
-
 Model::BasicObject *EntryBuilder::create(EntryKind kind, Model::EntryOffset offset,
-                                         Model::BasicObject *parent, std::int32_t pointerSize) {
+                                         Model::BasicObject *parent,
+                                         const StatePiece<std::int32_t> &pointerSize) {
   using namespace Model;
   DwarfDatabase &db = database_;
   // Every constructor hands the new object to its parent, which owns it.
@@ -108,7 +107,7 @@ Model::BasicObject *EntryBuilder::create(EntryKind kind, Model::EntryOffset offs
     return createIn<TypeInfo_Namespace>(db, offset, parent);
   case EntryKind::Pointer: {
     auto *pointer = createIn<TypeInfo_Pointer>(db, offset, parent);
-    pointer->byteSize = pointerSize;
+    pointer->byteSize = pointerSize.get();
     return pointer;
   }
   case EntryKind::Structure:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/BasicObject.h"
+#include "reader/StatePiece.h"
 
 #include <cstdint>
 #include <string_view>
@@ -42,12 +43,17 @@ EntryKind entryKindForTag(std::string_view tag);
 struct CurrentEntry {
   Model::BasicObject *object = nullptr;
   EntryKind kind = EntryKind::Plain;
+  bool operator==(const CurrentEntry &) const = default;
 };
 
-/// Turns entry header lines into model objects under their parents, files
-/// them in the database (DwarfDatabase::fileEntry), and guards the
-/// nesting: an entry may be at most one level deeper than the most recently
-/// created one, so a skipped entry takes its whole subtree with it.
+/// The entries a new entry may hang from: the object most recently created
+/// at each nesting level, from level 0 on. An entry may be at most one level
+/// deeper than the most recently created one, so a skipped entry takes its
+/// whole subtree with it.
+using OpenEntries = std::vector<Model::BasicObject *>;
+
+/// Turns entry header lines into model objects under their parents and
+/// files them in the database (DwarfDatabase::fileEntry).
 class EntryBuilder {
 public:
   /// Creates the database's root. Without \p fileEntries the objects are
@@ -55,25 +61,16 @@ public:
   /// database it is appended to.
   explicit EntryBuilder(DwarfDatabase &database, bool fileEntries = true);
 
-  /// Builds the object for one entry header; a skipped entry gives an empty
-  /// CurrentEntry. \p pointerSize is the parse's current pointer size.
-  CurrentEntry build(std::int32_t level, Model::EntryOffset offset, std::string_view tag,
-                     std::int32_t pointerSize);
-
-  /// Takes the open entries of \p later, a builder of a later part that has
-  /// built a level-0 entry and whose objects now hang below this builder's
-  /// root: its open entries are those one pass would have at its end.
-  void continueFrom(const EntryBuilder &later);
+  /// Builds the object for one entry header below \p open, which it
+  /// updates; a skipped entry gives an empty CurrentEntry. A pointer takes
+  /// \p pointerSize, the unit's pointer size.
+  CurrentEntry build(StatePiece<OpenEntries> &open, std::int32_t level, Model::EntryOffset offset,
+                     std::string_view tag, const StatePiece<std::int32_t> &pointerSize);
 
 private:
   Model::BasicObject *create(EntryKind kind, Model::EntryOffset offset, Model::BasicObject *parent,
-                             std::int32_t pointerSize);
+                             const StatePiece<std::int32_t> &pointerSize);
 
   DwarfDatabase &database_;
   bool fileEntries_;
-  /// levels_[k]: the object most recently created at nesting level k - 1;
-  /// levels_[0] is the root. Keys only ever grow by one, so a vector serves.
-  std::vector<Model::BasicObject *> levels_;
-  /// The key (level + 1) of the most recently created entry.
-  std::uint32_t depthLimit_ = 0;
 };

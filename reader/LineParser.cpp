@@ -1,65 +1,36 @@
 #include "reader/LineParser.h"
 
 #include "reader/AttributeValues.h"
-#include "reader/ByteOrderFlag.h"
 #include "reader/DumpLineGrammar.h"
-#include "reader/LineShape.h"
 #include "reader/NumberConversion.h"
 
 #include <optional>
 
-DwarfDatabase::LineParser::LineParser(DwarfDatabase &database)
-    : database_(database), entries_(database), tables_(database) {}
-
-DwarfDatabase::LineParser::LineParser(DwarfDatabase &database, LaterPart)
-    : database_(database), entries_(database, false), tables_(database) {
-  formatNameSeen_ = true;
-  laterPart_ = true;
-  entrySeen_ = false;
-}
+DwarfDatabase::LineParser::LineParser(DwarfDatabase &database, bool laterPart)
+    : database_(database), entries_(database, !laterPart), tables_(database),
+      state_(laterPart ? LineState::partStart() : LineState::atStart()) {}
 
 bool DwarfDatabase::LineParser::handsOverTo(const LineParser &later) const {
-  if (!formatNameSeen_ || tables_.inDirectoryTable() || tables_.inFileTable()) return false;
-  const Guesses &guessed = later.guesses_;
-  if (guessed.firstEntryNotAtTop) return false;
-  if (guessed.attributeWithoutEntry && current_.object != nullptr) return false;
-  if (guessed.pointerSizeGuessed && pointerSize_ != 0) return false;
-  if (later.tables_.headerWithoutTable() && tables_.currentTable() != nullptr) return false;
-  return true;
+  const LineState guess = LineState::partStart();
+  bool agree = true;
+  LineState::forEachPiece(
+      [&agree](const auto &read, const auto &earlier, const auto &guessed) {
+        agree = agree && read.agreesWith(earlier, guessed);
+      },
+      later.state_, state_, guess);
+  return agree;
 }
 
-void DwarfDatabase::LineParser::continueAfter(const LineParser &later) {
-  if (later.unitHeaderSeen_) {
-    // Its first unit header closed the unit open here.
-    if (unitWithoutEntryOpen() && !later.entryBeforeFirstUnitHeader_) ++unreadUnits_;
-    unreadUnits_ += later.unreadUnits_;
-    unitHeaderSeen_ = true;
-    entrySinceUnitHeader_ = later.entrySinceUnitHeader_;
-  } else if (later.entrySinceUnitHeader_) {
-    entrySinceUnitHeader_ = true;
-  }
-  if (later.entrySeen_) entries_.continueFrom(later.entries_);
-  if (later.currentEntrySet_) current_ = later.current_;
-  if (later.pointerSizeSeen_) pointerSize_ = later.pointerSize_;
-  tables_.continueFrom(later.tables_);
-  if (later.littleEndianSeen_ && !littleEndianKnown()) noteLittleEndian();
+void DwarfDatabase::LineParser::continueWith(const LineParser &later) {
+  LineState::forEachPiece([](auto &here, const auto &there) { here.takeFrom(there); }, state_, later.state_);
+  facts_.append(later.facts_);
 }
 
-void DwarfDatabase::LineParser::noteFirstEntryHeader(std::int32_t level) {
-  // Only a level that converts comes here. Whatever it is, the header
-  // decides the current entry (a negative level leaves none), in every part
-  // alike.
-  currentEntrySet_ = true;
-  // A negative level skips the header in every part alike.
-  if (level < 0) return;
-  if (level > 0) {
-    guesses_.firstEntryNotAtTop = true;
-    return;
-  }
-  // A level-0 entry hangs from the root whatever came before: from here on
-  // the entries are built as in one pass over the whole dump.
-  entrySeen_ = true;
-  if (!pointerSizeSeen_) guesses_.pointerSizeGuessed = true;
+void DwarfDatabase::LineParser::finish() {
+  database_.fileFormatSeen_ = state_.formatNameSeen.get();
+  database_.unreadUnits_ = facts_.units.unread();
+  database_.littleEndian_ = facts_.formatNameEndsInLittle;
+  database_.bigEndianFormat_ = facts_.formatNameHoldsBig;
 }
 
 void DwarfDatabase::LineParser::parseLine(std::string_view line) {
@@ -69,85 +40,60 @@ void DwarfDatabase::LineParser::parseLine(std::string_view line) {
   shapeOf(line, shape);
   if (shape.kind == LineShape::Kind::EntryHeader) {
     // objdump printed an entry of the unit: it could read the unit.
-    entrySinceUnitHeader_ = true;
+    facts_.units.entryHeader();
     // A level that does not convert skips the header; the current entry
     // stays.
     const Match &m = shape.match;
-    if (const std::optional<std::int32_t> level = NumberConversion::decimal(m.group[1])) {
-      if (!entrySeen_) noteFirstEntryHeader(*level);
-      current_ = entries_.build(*level, NumberConversion::hexadecimal(m.group[2]), m.group[4], pointerSize_);
-    }
+    if (const std::optional<std::int32_t> level = NumberConversion::decimal(m.group[1]))
+      state_.current.set(entries_.build(state_.openEntries, *level, NumberConversion::hexadecimal(m.group[2]),
+                                        m.group[4], state_.pointerSize));
     return;
   }
-  if (shape.kind == LineShape::Kind::Attribute && current_.object != nullptr) {
+  if (shape.kind == LineShape::Kind::Attribute && state_.current.get().object != nullptr) {
     // objdump 2.40 prints a tab only before a decoded extra; a line without
     // any tab is cut by the tab-less form, with an empty tail.
     const Match &m = shape.match;
     const Attribute attribute = attributeNamed(m.group[2]);
     if (attribute != Attribute::Unused)
-      applyAttribute(database_, current_, attribute, m.group[3], m.group[4], pointerSize_);
+      applyAttribute(database_, state_.current.get(), attribute, m.group[3], m.group[4],
+                     state_.pointerSize.get());
     return;
   }
-  if (!entrySeen_ && shape.kind == LineShape::Kind::Attribute) guesses_.attributeWithoutEntry = true;
-  if (tables_.takeLine(line, shape.leading, shape.first)) return;
+  if (tables_.takeLine(state_.table, state_.lists, line, shape.leading, shape.first)) return;
   // Both kinds are rare: one out-of-line test for the few lines they can be.
-  if (shape.indentedBySpaces && (shape.first == 'P' || shape.first == 'C') && takeUnitLine(line, shape.first))
-    return;
+  if (shape.indentedBySpaces && (shape.first == 'P' || shape.first == 'C') && takeUnitLine(line)) return;
   takeFileFormatLine(line);
 }
 
-bool DwarfDatabase::LineParser::takeUnitLine(std::string_view line, char first) {
+bool DwarfDatabase::LineParser::takeUnitLine(std::string_view line) {
   using namespace DumpLineGrammar;
   Match m;
-  if (first == 'C') {
+  if (shape_.first == 'C') {
     if (!matchUnitHeader(line, m)) return false;
-    noteUnitHeader();
+    facts_.units.unitHeader();
     return true;
   }
   if (!matchPointerSize(line, m)) return false;
-  if (const std::optional<std::int32_t> size = NumberConversion::decimal(m.group[1])) {
-    pointerSize_ = *size;
-    pointerSizeSeen_ = true;
-  }
+  if (const std::optional<std::int32_t> size = NumberConversion::decimal(m.group[1]))
+    state_.pointerSize.set(*size);
   return true;
-}
-
-void DwarfDatabase::LineParser::noteUnitHeader() {
-  if (unitWithoutEntryOpen()) ++unreadUnits_;
-  if (!unitHeaderSeen_) entryBeforeFirstUnitHeader_ = entrySinceUnitHeader_;
-  unitHeaderSeen_ = true;
-  entrySinceUnitHeader_ = false;
-}
-
-void DwarfDatabase::LineParser::finish() {
-  database_.fileFormatSeen_ = formatNameSeen_;
-  database_.unreadUnits_ = unreadUnits();
 }
 
 void DwarfDatabase::LineParser::takeFileFormatLine(std::string_view line) {
   using namespace DumpLineGrammar;
   // The first file-format line names the target. After it, only a line that
-  // ends in "little" can still matter, and only until the flag is set; every
+  // ends in "little" can still matter, and only until one was seen; every
   // other line that reaches this test costs one comparison.
   constexpr std::string_view kLittle = "little";
   const bool endsInLittle =
       line.size() >= kLittle.size() && line.substr(line.size() - kLittle.size()) == kLittle;
-  if (formatNameSeen_ && (!endsInLittle || littleEndianKnown())) return;
+  const bool formatNameSeen = state_.formatNameSeen.get();
+  if (formatNameSeen && (!endsInLittle || facts_.formatNameEndsInLittle)) return;
   Match m;
-  if (!formatNameSeen_ && matchFileFormatName(line, m)) {
-    formatNameSeen_ = true;
-    bigEndianTarget_ = m.group[1].find("big") != std::string_view::npos;
+  if (!formatNameSeen && matchFileFormatName(line, m)) {
+    state_.formatNameSeen.set(true);
+    facts_.formatNameHoldsBig = m.group[1].find("big") != std::string_view::npos;
   }
-  if (endsInLittle && !littleEndianKnown() && matchFileFormat(line, m)) noteLittleEndian();
-}
-
-bool DwarfDatabase::LineParser::littleEndianKnown() const {
-  return laterPart_ ? littleEndianSeen_ : ByteOrderFlag::isLittleEndian();
-}
-
-void DwarfDatabase::LineParser::noteLittleEndian() {
-  if (laterPart_)
-    littleEndianSeen_ = true;
-  else
-    ByteOrderFlag::setLittleEndian();
+  if (endsInLittle && !facts_.formatNameEndsInLittle && matchFileFormat(line, m))
+    facts_.formatNameEndsInLittle = true;
 }

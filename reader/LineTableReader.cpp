@@ -19,42 +19,41 @@ std::string_view lineString(std::string_view text) {
 
 } // namespace
 
-bool LineTableReader::takeLine(std::string_view line, std::size_t leadingBlanks, char firstNonBlank) {
+bool LineTableReader::takeLine(StatePiece<Model::StatementList *> &table, StatePiece<TableLists> &lists,
+                               std::string_view line, std::size_t leadingBlanks, char firstNonBlank) {
   using namespace DumpLineGrammar;
   Match m;
   if (leadingBlanks > 0) {
     switch (firstNonBlank) {
     case 'O':
+      // The lists being read stay as they are.
       if (matchLineTableOffset(line, m)) {
-        openTable(NumberConversion::hexadecimal(m.group[1]));
+        table.set(openTable(NumberConversion::hexadecimal(m.group[1])));
         return true;
       }
       if (matchLineTableOffsetZero(line, m)) {
-        openTable(0);
+        table.set(openTable(0));
         return true;
       }
       break;
     case 'T':
       if (matchDirectoryTableHeader(line, m) || matchDirectoryTableOffsetHeader(line, m)) {
-        inDirectoryTable_ = true;
-        if (current_ == nullptr) headerWithoutTable_ = true;
+        lists.update().inDirectoryTable = true;
         return true;
       }
       break;
     case 'E':
       if (matchFileTableHeader(line, m)) {
-        inFileTable_ = true;
-        dwarf5FileTable_ = false;
-        if (current_ == nullptr) headerWithoutTable_ = true;
+        TableLists &now = lists.update();
+        now.inFileTable = true;
+        now.dwarf5FileTable = false;
         return true;
       }
       if (matchFileTableDwarf5Header(line, m)) {
-        inFileTable_ = true;
-        dwarf5FileTable_ = true;
-        if (current_ != nullptr)
-          current_->filesNumberedFromZero = true;
-        else
-          headerWithoutTable_ = true;
+        TableLists &now = lists.update();
+        now.inFileTable = true;
+        now.dwarf5FileTable = true;
+        if (Model::StatementList *current = table.get()) current->filesNumberedFromZero = true;
         return true;
       }
       // The column line of a DWARF 5 directory table names no directory.
@@ -64,58 +63,41 @@ bool LineTableReader::takeLine(std::string_view line, std::size_t leadingBlanks,
       break;
     }
   }
-  if (inDirectoryTable_) {
-    takeDirectoryLine(line);
+  const TableLists reading = lists.get();
+  if (!reading.inDirectoryTable && !reading.inFileTable) return false;
+  Model::StatementList *current = table.get();
+  // An empty line ends a list; so does any line of a list that has no table
+  // to go to.
+  if (line.empty() || current == nullptr) {
+    TableLists &now = lists.update();
+    (reading.inDirectoryTable ? now.inDirectoryTable : now.inFileTable) = false;
     return true;
   }
-  if (inFileTable_) {
-    takeFileLine(line);
+  if (reading.inDirectoryTable) {
+    if (matchNumberedDirectoryEntry(line, m))
+      current->addDirectory(lineString(m.group[2]));
+    else if (matchDirectoryEntry(line, m))
+      current->addDirectory(m.group[1]);
     return true;
   }
-  return false;
+  if (reading.dwarf5FileTable) {
+    if (!matchFileEntryDwarf5(line, m)) return true;
+    if (const std::optional<std::int32_t> directory = NumberConversion::decimal(m.group[2]))
+      current->addFileZeroBased(static_cast<std::uint32_t>(*directory), lineString(m.group[3]));
+    return true;
+  }
+  if (!matchFileEntry(line, m)) return true;
+  if (const std::optional<std::int32_t> directory = NumberConversion::decimal(m.group[2]))
+    current->addFile(static_cast<std::uint32_t>(*directory), m.group[3]);
+  return true;
 }
 
-void LineTableReader::continueFrom(const LineTableReader &later) {
-  if (later.current_ != nullptr) current_ = later.current_;
-  inDirectoryTable_ = later.inDirectoryTable_;
-  inFileTable_ = later.inFileTable_;
-  dwarf5FileTable_ = later.dwarf5FileTable_;
-}
-
-void LineTableReader::openTable(std::uint32_t offset) {
+Model::StatementList *LineTableReader::openTable(std::uint32_t offset) {
   auto &owned = database_.ownedStatementLists;
   owned.push_back(std::make_unique<Model::StatementList>(offset, &database_.textPool));
-  current_ = owned.back().get();
+  Model::StatementList *table = owned.back().get();
   // The first table of an offset stays indexed; a later one is still the
   // current table and collects what follows.
-  database_.statementListsByOffset.emplace(offset, current_);
-}
-
-void LineTableReader::takeDirectoryLine(std::string_view line) {
-  if (line.empty() || current_ == nullptr) {
-    inDirectoryTable_ = false;
-    return;
-  }
-  DumpLineGrammar::Match m;
-  if (DumpLineGrammar::matchNumberedDirectoryEntry(line, m))
-    current_->addDirectory(lineString(m.group[2]));
-  else if (DumpLineGrammar::matchDirectoryEntry(line, m))
-    current_->addDirectory(m.group[1]);
-}
-
-void LineTableReader::takeFileLine(std::string_view line) {
-  if (line.empty() || current_ == nullptr) {
-    inFileTable_ = false;
-    return;
-  }
-  DumpLineGrammar::Match m;
-  if (dwarf5FileTable_) {
-    if (!DumpLineGrammar::matchFileEntryDwarf5(line, m)) return;
-    if (const std::optional<std::int32_t> directory = NumberConversion::decimal(m.group[2]))
-      current_->addFileZeroBased(static_cast<std::uint32_t>(*directory), lineString(m.group[3]));
-    return;
-  }
-  if (!DumpLineGrammar::matchFileEntry(line, m)) return;
-  if (const std::optional<std::int32_t> directory = NumberConversion::decimal(m.group[2]))
-    current_->addFile(static_cast<std::uint32_t>(*directory), m.group[3]);
+  database_.statementListsByOffset.emplace(offset, table);
+  return table;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "reader/StatePiece.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -8,6 +10,15 @@ class DwarfDatabase;
 namespace Model {
 class StatementList;
 }
+
+/// Which list of the current line table is being read.
+struct TableLists {
+  bool inDirectoryTable = false;
+  bool inFileTable = false;
+  /// The open file table is a DWARF 5 one ("Entry\tDir\tName").
+  bool dwarf5FileTable = false;
+  bool operator==(const TableLists &) const = default;
+};
 
 /// Collects the directory and file tables of the line-number section into
 /// StatementLists: one per line-table offset line, filled from the tables
@@ -22,36 +33,17 @@ class LineTableReader {
 public:
   explicit LineTableReader(DwarfDatabase &database) : database_(database) {}
 
-  /// Tries \p line as a line-table line: an offset line, a table header, or -
-  /// while a table is open - a table line. True when the line is taken (and
-  /// so done); a table line that matches no entry pattern is taken too.
-  /// \p firstNonBlank is the first character after the line's leading blanks
-  /// and \p leadingBlanks their number.
-  bool takeLine(std::string_view line, std::size_t leadingBlanks, char firstNonBlank);
-
-  bool inDirectoryTable() const { return inDirectoryTable_; }
-  bool inFileTable() const { return inFileTable_; }
-  const Model::StatementList *currentTable() const { return current_; }
-  /// A directory or file table header came while no table was open: its
-  /// lines were dropped, where an open table would have taken them.
-  bool headerWithoutTable() const { return headerWithoutTable_; }
-
-  /// Takes the state of \p later, the reader of a later part whose lines
-  /// came right after this one's and depended on nothing it guessed (see
-  /// headerWithoutTable()): its open table if it opened one, this one's
-  /// otherwise, and where it stands in a table.
-  void continueFrom(const LineTableReader &later);
+  /// Tries \p line as a line-table line: an offset line, a table header,
+  /// or - while a list is read - a table line, for the current \p table
+  /// and its \p lists. True when the line is taken (and so done); a table
+  /// line that matches no entry pattern is taken too. \p firstNonBlank is
+  /// the first character after the line's leading blanks and
+  /// \p leadingBlanks their number.
+  bool takeLine(StatePiece<Model::StatementList *> &table, StatePiece<TableLists> &lists,
+                std::string_view line, std::size_t leadingBlanks, char firstNonBlank);
 
 private:
-  void openTable(std::uint32_t offset);
-  void takeDirectoryLine(std::string_view line);
-  void takeFileLine(std::string_view line);
+  Model::StatementList *openTable(std::uint32_t offset);
 
   DwarfDatabase &database_;
-  Model::StatementList *current_ = nullptr;
-  bool inDirectoryTable_ = false;
-  bool inFileTable_ = false;
-  /// The open file table is a DWARF 5 one ("Entry\tDir\tName").
-  bool dwarf5FileTable_ = false;
-  bool headerWithoutTable_ = false;
 };

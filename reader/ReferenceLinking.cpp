@@ -6,13 +6,12 @@
 // Each object's references are its own fields, and the index only answers
 // lookups, so a large dump's lists are linked in pieces on two threads.
 #include "model/Model.h"
+#include "reader/Concurrently.h"
 #include "reader/DwarfDatabase.h"
 
 #include <atomic>
 #include <cstddef>
 #include <span>
-#include <system_error>
-#include <thread>
 
 namespace {
 
@@ -60,18 +59,8 @@ void DwarfDatabase::linkReferences() {
   index.settle();
   const std::size_t pieces = objects >= kSmallestShared ? kPieces : 1;
   std::atomic<std::size_t> nextPiece{0};
-  const auto linkPieces = [&] {
+  runConcurrently(pieces > 1 ? 2 : 1, [&](std::size_t) {
     for (std::size_t piece = nextPiece++; piece < pieces; piece = nextPiece++)
       linkPart(piece, pieces);
-  };
-  std::thread second;
-  if (pieces > 1) {
-    try {
-      second = std::thread(linkPieces);
-    } catch (const std::system_error &) {
-      // No second thread to be had: this one links every piece.
-    }
-  }
-  linkPieces();
-  if (second.joinable()) second.join();
+  });
 }

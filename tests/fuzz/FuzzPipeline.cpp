@@ -1,7 +1,6 @@
 #include "tests/fuzz/FuzzPipeline.h"
 
 #include "output/SymbolFiles.h"
-#include "reader/ByteOrderFlag.h"
 #include "reader/DwarfDatabase.h"
 
 #include <algorithm>
@@ -9,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace FuzzPipeline {
 
@@ -19,19 +19,47 @@ namespace {
   std::abort();
 }
 
-/// Parses \p dump into a fresh database and makes the texts. The byte-order
-/// flag is process-wide and never cleared by the tool; each dump starts
-/// with it false, as in a run of its own.
-SymbolTexts textsOf(std::string_view dump) {
-  ByteOrderFlag::clear();
+/// The texts of a dump, and what its database says of the dump as a whole.
+struct Outcome {
   SymbolTexts texts;
-  {
-    DwarfDatabase database;
-    database.parseDumpText(dump);
-    makeSymbolTexts(database, texts, kLeafCap);
+  bool fileFormatSeen = false;
+  bool littleEndian = false;
+  std::size_t unreadUnits = 0;
+};
+
+/// Parses \p dump into a fresh database, by \p parse(database), and makes
+/// the texts.
+template <class Parse> Outcome outcomeOf(Parse parse) {
+  Outcome outcome;
+  DwarfDatabase database;
+  parse(database);
+  makeSymbolTexts(database, outcome.texts, kLeafCap);
+  outcome.fileFormatSeen = database.fileFormatSeen();
+  outcome.littleEndian = database.isLittleEndian();
+  outcome.unreadUnits = database.unreadUnits();
+  return outcome;
+}
+
+SymbolTexts textsOf(std::string_view dump) {
+  return outcomeOf([dump](DwarfDatabase &database) { database.parseDumpText(dump); }).texts;
+}
+
+/// Where a part is made to start in \p dump: at each unit and section line,
+/// where a large dump's parts start, and at every few lines besides, where
+/// a part's lines depend on what came before; at most about 48 parts.
+std::vector<std::size_t> forcedParts(std::string_view dump) {
+  const auto lines = static_cast<std::size_t>(std::count(dump.begin(), dump.end(), '\n'));
+  const std::size_t every = std::max<std::size_t>(3, lines / 48);
+  std::vector<std::size_t> starts;
+  std::size_t line = 0;
+  for (std::size_t at = dump.find('\n'); at != std::string_view::npos && at + 1 < dump.size();
+       at = dump.find('\n', at + 1)) {
+    const std::string_view rest = dump.substr(at + 1);
+    if (++line % every == 0 || rest.starts_with("  Compilation Unit @ offset ") ||
+        rest.starts_with("Contents of the "))
+      starts.push_back(at + 1);
   }
-  ByteOrderFlag::clear();
-  return texts;
+  return starts;
 }
 
 /// The number of lines of \p text, which must be whole CR LF lines.
@@ -97,8 +125,23 @@ bool toUtf16(std::string_view text, std::string &utf16) {
 } // namespace
 
 void run(std::string_view dump) {
-  const SymbolTexts texts = textsOf(dump);
+  const Outcome whole =
+      outcomeOf([dump](DwarfDatabase &database) { database.parseDumpTextInParts(dump, {}); });
+  const SymbolTexts &texts = whole.texts;
   checkTexts(texts);
+
+  // Parts, joined or read again, give what one pass gives, on two threads
+  // and on one. (A dump in UTF-16 is decoded before it is cut.)
+  if (!dump.starts_with("\xff\xfe") && !dump.starts_with("\xfe\xff")) {
+    const std::vector<std::size_t> starts = forcedParts(dump);
+    for (const unsigned threads : {2u, 1u}) {
+      const Outcome inParts =
+          outcomeOf([&](DwarfDatabase &database) { database.parseDumpTextInParts(dump, starts, threads); });
+      if (!sameTexts(inParts.texts, texts) || inParts.fileFormatSeen != whole.fileFormatSeen ||
+          inParts.littleEndian != whole.littleEndian || inParts.unreadUnits != whole.unreadUnits)
+        fail("a parse in parts differs from one pass");
+    }
+  }
 
   // A dump in UTF-16 gives the texts of the same text in UTF-8.
   std::string utf16;

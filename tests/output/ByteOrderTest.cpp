@@ -1,6 +1,6 @@
-// A dump whose file-format line ends in "little" sets the process-wide
+// A dump whose file-format line ends in "little" sets its database's
 // byte-order flag, and bit numbers then count from the least significant bit
-// of the storage unit. A program of its own, since the flag is never cleared.
+// of the storage unit.
 #include "output/SymbolFiles.h"
 #include "tests/output/OutputTestSupport.h"
 
@@ -23,7 +23,7 @@ TEST(ByteOrder, LittleFormatNumbersBitsFromTheLeastSignificantEnd) {
 
   ScratchDirectory directory;
   const std::unique_ptr<DwarfDatabase> database = parseDump(dump);
-  ASSERT_TRUE(DwarfDatabase::isLittleEndian());
+  ASSERT_TRUE(database->isLittleEndian());
   ASSERT_TRUE(writeSymbolFiles(directory.file("app_Vrx.m51"), directory.file("app_CANape.db"), *database, {})
                   .complete());
   EXPECT_EQ(

@@ -263,7 +263,7 @@ TEST_F(SymbolFilesTest, FilesOfThousandsOfLeavesSpanManyChunks) {
   appendCanapeHeader(expectedCanape);
   std::size_t leafCount = 0;
   for (const SymbolRecord &leaf : collectLeafSymbols(*database)) {
-    const LeafClassification c = classifyLeaf(leaf, DwarfDatabase::isLittleEndian());
+    const LeafClassification c = classifyLeaf(leaf, database->isLittleEndian());
     appendM51Line(expectedM51, leaf.address, c);
     appendCanapeLine(expectedCanape, leaf.address, c);
     ++leafCount;

@@ -111,7 +111,8 @@ TEST(BitFieldLayout, BigEndianFormatNameSelectsTheBigEndianLayout) {
   EXPECT_EQ(big->members.at(0)->bitOffset, 8);
   // The byte-order flag for output generation is a separate thing: neither
   // format name ends in "little".
-  EXPECT_FALSE(DwarfDatabase::isLittleEndian());
+  EXPECT_FALSE(little->isLittleEndian());
+  EXPECT_FALSE(big->isLittleEndian());
 }
 
 /// Every bit-field member of a dump under "<structure or union>.<member>" (or

@@ -5,7 +5,6 @@
 #include "TestDumps.h"
 #include "model/Model.h"
 #include "model/ModelCast.h"
-#include "reader/ByteOrderFlag.h"
 
 #include <gtest/gtest.h>
 
@@ -200,15 +199,13 @@ TEST(DumpParts, LittleEndianLineInTheLaterPartSetsTheFlag) {
   std::string dump = kTwoUnits;
   dump.insert(lineStarting(dump, "Contents of the .debug_abbrev section:"),
               "y.o:     file format elf32-little\n");
-  ByteOrderFlag::clear();
   DwarfDatabase database;
   EXPECT_TRUE(database.parseDumpTextInParts(dump, {lineStarting(dump, "  Compilation Unit @ offset 0x40:")}));
-  EXPECT_TRUE(DwarfDatabase::isLittleEndian());
-  ByteOrderFlag::clear();
+  EXPECT_TRUE(database.isLittleEndian());
   DwarfDatabase withoutTheLine;
   EXPECT_TRUE(withoutTheLine.parseDumpTextInParts(
       kTwoUnits, {lineStarting(kTwoUnits, "  Compilation Unit @ offset 0x40:")}));
-  EXPECT_FALSE(DwarfDatabase::isLittleEndian());
+  EXPECT_FALSE(withoutTheLine.isLittleEndian());
 }
 
 /// kTwoUnits with a unit that objdump 2.24 prints for DWARF 5, a header

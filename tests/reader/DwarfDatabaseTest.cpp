@@ -73,7 +73,7 @@ TEST(DwarfDatabase, EmptyFileGivesOnlyTheRoot) {
   EXPECT_EQ(db.root->offset, 0u);
   EXPECT_TRUE(db.root->children.empty());
   EXPECT_TRUE(db.objectsByOffset.empty());
-  EXPECT_FALSE(DwarfDatabase::isLittleEndian());
+  EXPECT_FALSE(db.isLittleEndian());
 }
 
 TEST(DwarfDatabase, FileParsesLikeText) {
@@ -408,13 +408,12 @@ TEST(DwarfDatabase, DumpThatShrinksWhileItIsReadIsNotReadWhole) {
   }
 }
 
-TEST(DwarfDatabase, FileFormatEndingInLittleSetsTheByteOrderFlag) {
-  TestDumps::parse("x.elf:     file format elf32-littlearm\n");
-  EXPECT_FALSE(DwarfDatabase::isLittleEndian());
-  TestDumps::parse("x.elf:     file format elf32-little\n");
-  EXPECT_TRUE(DwarfDatabase::isLittleEndian());
-  TestDumps::parse("x.elf:     file format elf32-bigarm\n");
-  EXPECT_TRUE(DwarfDatabase::isLittleEndian()); // never cleared
+TEST(DwarfDatabase, FileFormatEndingInLittleSetsTheByteOrderFlagOfItsDump) {
+  EXPECT_FALSE(TestDumps::parse("x.elf:     file format elf32-littlearm\n")->isLittleEndian());
+  EXPECT_TRUE(TestDumps::parse("x.elf:     file format elf32-little\n")->isLittleEndian());
+  // Each dump decides for itself: what a dump parsed before showed stays
+  // with that dump.
+  EXPECT_FALSE(TestDumps::parse("x.elf:     file format elf32-bigarm\n")->isLittleEndian());
 }
 
 TEST(DwarfDatabase, LinesOf16MiB) {
