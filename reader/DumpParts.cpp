@@ -100,6 +100,9 @@ void parseLines(DumpLineReader &reader, DwarfDatabase::LineParser &parser) {
 template <class Read> std::unique_ptr<LaterPart> parseOnItsOwn(Read &read, std::size_t part) {
   try {
     auto later = std::make_unique<LaterPart>();
+    // A part makes megabytes of objects: its arena starts with blocks that
+    // the system can back with huge pages.
+    later->database.arena.startWithLargeBlocks();
     later->readToEnd = read(part, later->parser);
     // Joined, its objects stay where they are: the rest of its last block
     // is never filled.
