@@ -129,8 +129,9 @@ unsigned threadsFor(std::size_t parts, unsigned wanted) {
 /// The calling thread parses the first part and joins the others in the
 /// dump's order, each as soon as it is parsed; it takes parts of its own
 /// while the next one to join is not ready. A part is joined when the parse
-/// of everything before it stands where the part started, and read here
-/// otherwise: the result is the one a single pass gives.
+/// of everything before it agrees with the part's guess in every piece of
+/// state the part's lines read, and read again here otherwise: the result is
+/// the one a single pass gives.
 template <class OpenReader>
 Outcome parseInParts(DwarfDatabase &database, DwarfDatabase::LineParser &parser, std::size_t parts,
                      unsigned threads, OpenReader openReader) {
