@@ -332,7 +332,7 @@ runs = [dict(l.rstrip("\n").split("=", 1) for l in open(p) if "=" in l) for p in
 for key in runs[0]:
     try:
         value = statistics.median(float(r[key]) for r in runs)
-        print("%s=%s" % (key, int(value) if value == int(value) and "." not in runs[0][key] else "%.4f" % value))
+        print("%s=%s" % (key, int(value) if value == int(value) and "." not in runs[0][key] else "%.4g" % value))
     except ValueError:
         print("%s=%s" % (key, runs[0][key]))
 EOF
@@ -428,7 +428,7 @@ done
 rm -rf "$rename_dir"
 {
   echo "bytes=$(stat -c %s "$BENCH_DIR/objdump-large/image_ObjDump.txt")"
-  echo "filesystem=$(stat -f -c %T "$BENCH_DIR")"
+  echo "filesystem=$(findmnt -n -o FSTYPE --target "$BENCH_DIR" 2>/dev/null || stat -f -c %T "$BENCH_DIR")"
   echo "over_times=${over[*]}"
   echo "free_times=${free[*]}"
   echo "over_median_s=$(median "${over[@]}")"
