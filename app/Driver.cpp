@@ -4,6 +4,7 @@
 #include "app/ConsoleTexts.h"
 #include "app/NameDerivation.h"
 #include "app/ObjdumpRunner.h"
+#include "app/PipedDump.h"
 #include "app/VersionBanner.h"
 #include "output/InterruptCleanup.h"
 #include "output/ReplacementFile.h"
@@ -12,6 +13,7 @@
 
 #include <cstddef>
 #include <ctime>
+#include <memory>
 #include <new>
 #include <sstream>
 #include <stdexcept>
@@ -53,28 +55,41 @@ private:
   std::time_t start_;
 };
 
-/// Runs objdump into a temporary file that replaces the dump only when
-/// objdump succeeded: a failed, missing or killed objdump leaves the dump of
-/// an earlier run as it was. False when the console has said why it failed.
-bool makeDump(const DerivedNames &names) {
+/// The database of the dump objdump writes of the image, parsed as objdump
+/// writes it: objdump's output goes through a pipe into a temporary file
+/// that replaces the dump only when objdump succeeded (a failed, missing or
+/// killed objdump leaves the dump of an earlier run as it was), and into
+/// the parse. Null when the console has said why there is none.
+std::unique_ptr<DwarfDatabase> parseObjdumpOutput(const DerivedNames &names, const ProgressClock &clock) {
   const std::string elfPath = names.directoryPart + names.baseName + names.extension;
   printLine(ConsoleTexts::kElfFile + elfPath);
   ReplacementFile dump(names.dumpFileName);
   if (!dump.isOpen()) {
     printLine(ConsoleTexts::kCanNotCreateFile + names.dumpFileName);
-    return false;
+    return nullptr;
   }
-  const int exitCode = runObjdump(elfPath, dump);
-  if (exitCode != 0) {
-    printLine(ConsoleTexts::kObjDumpFailed + std::to_string(exitCode) + ConsoleTexts::kObjDumpFailedTail +
-              names.dumpFileName);
-    return false;
+  const std::unique_ptr<PipedProgram> objdump = startObjdump(elfPath);
+  PipedDump stream(*objdump, dump,
+                   [&] { clock.printProgress(ConsoleTexts::kObjDumpFinished + names.dumpFileName); });
+  // A program that could not be started is a failed objdump: its stream
+  // ends at once.
+  auto database = std::make_unique<DwarfDatabase>(stream);
+  switch (stream.outcome()) {
+  case PipedDump::Outcome::Finished:
+    return database;
+  case PipedDump::Outcome::ObjdumpFailed:
+    printLine(ConsoleTexts::kObjDumpFailed + std::to_string(stream.exitCode()) +
+              ConsoleTexts::kObjDumpFailedTail + names.dumpFileName);
+    return nullptr;
+  case PipedDump::Outcome::ReadFailed:
+    printLine(ConsoleTexts::kCanNotReadFile + names.dumpFileName);
+    return nullptr;
+  case PipedDump::Outcome::Running:
+  case PipedDump::Outcome::WriteFailed:
+    break;
   }
-  if (!dump.commit()) {
-    printLine(ConsoleTexts::kCanNotCreateFile + names.dumpFileName);
-    return false;
-  }
-  return true;
+  printLine(ConsoleTexts::kCanNotCreateFile + names.dumpFileName);
+  return nullptr;
 }
 
 int runOnNames(const DerivedNames &names) {
@@ -82,12 +97,14 @@ int runOnNames(const DerivedNames &names) {
   printLine(ConsoleTexts::kOutFileMap + names.mapFileName);
   const ProgressClock clock;
 
+  std::unique_ptr<DwarfDatabase> parsed;
   if (names.isElf) {
-    if (!makeDump(names)) return 1;
-    clock.printProgress(ConsoleTexts::kObjDumpFinished + names.dumpFileName);
+    parsed = parseObjdumpOutput(names, clock);
+    if (parsed == nullptr) return 1;
+  } else {
+    parsed = std::make_unique<DwarfDatabase>(names.dumpFileName);
   }
-
-  DwarfDatabase database(names.dumpFileName);
+  DwarfDatabase &database = *parsed;
   // A dump that cannot be had whole, or is none, stops the run before any
   // output file is touched: existing ones keep their bytes.
   const char *refusal = !database.dumpOpened()       ? ConsoleTexts::kCanNotOpenFile

@@ -277,12 +277,17 @@ struct EarlierDumpCase {
   const char *raise;
   bool objdumpMissing;
   int reportedExitCode;
+  /// objdump writes the first half of a real dump, cut inside a line, which
+  /// the run has parsed by the time objdump ends.
+  bool halfARealDump;
 };
 
 const EarlierDumpCase kEarlierDumpCases[] = {
-    {"FailsAfterWriting", "1", nullptr, false, 1},
-    {"KilledAfterWriting", "0", "9", false, 128 + 9},
-    {"Missing", "0", nullptr, true, 127},
+    {"FailsAfterWriting", "1", nullptr, false, 1, false},
+    {"KilledAfterWriting", "0", "9", false, 128 + 9, false},
+    {"FailsAfterHalfADump", "1", nullptr, false, 1, true},
+    {"KilledAfterHalfADump", "0", "9", false, 128 + 9, true},
+    {"Missing", "0", nullptr, true, 127, false},
 };
 
 void PrintTo(const EarlierDumpCase &c, std::ostream *os) { *os << c.name; }
@@ -296,6 +301,11 @@ TEST_P(EarlierDumpTest, IsKeptWhenObjdumpDoesNotSucceed) {
   setEnvironment("QUILLMAP_FAKE_EXIT", c.exitCode);
   if (c.raise != nullptr) setEnvironment("QUILLMAP_FAKE_RAISE", c.raise);
   if (c.objdumpMissing) setEnvironment("PATH", (scratch_ / "empty-bin").string());
+  if (c.halfARealDump) {
+    const std::string dump = readFile(QUILLMAP_REAL_DUMP);
+    ASSERT_GT(dump.size(), 100000u);
+    setPayload(dump.substr(0, dump.size() / 2 + 17));
+  }
   writeFile("app.elf", "");
   writeFile("app_ObjDump.txt", "earlier dump\n");
   writeEarlierOutputs();
