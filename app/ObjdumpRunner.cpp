@@ -4,6 +4,9 @@
 #include "output/InterruptCleanup.h"
 #include "output/ReplacementFile.h"
 
+#include <chrono>
+#include <thread>
+
 #ifdef _WIN32
 #include "app/WindowsCommandLine.h"
 #include "reader/NativeFiles.h"
@@ -330,7 +333,7 @@ PipedProgram::PipedProgram(const std::string &program, const std::vector<std::st
   // standard output only.
   if (pipe2(ends, O_CLOEXEC) != 0) return;
 #ifdef F_SETPIPE_SZ
-  fcntl(ends[0], F_SETPIPE_SZ, kPipeBytes);
+  roomyPipe_ = fcntl(ends[0], F_SETPIPE_SZ, kPipeBytes) >= kPipeBytes;
 #endif
   running_ = startChild(program, arguments, ends[1], child_);
   // The output ends when the child's copy of the writing end closes.
@@ -370,6 +373,24 @@ int PipedProgram::wait() {
 }
 
 #endif
+
+namespace {
+/// How long the reading waits after a short read from a roomy pipe.
+constexpr std::chrono::milliseconds kShortReadPause{1};
+} // namespace
+
+std::size_t PipedProgram::readBlock(char *buffer, std::size_t size) {
+  std::size_t got = 0;
+  while (got < size) {
+    const std::size_t more = read(buffer + got, size - got);
+    if (more == 0) break;
+    got += more;
+    // A millisecond is 160 KB of objdump's output at most: a sixth of a
+    // roomy pipe, so objdump never waits for the reading.
+    if (got < size && roomyPipe_) std::this_thread::sleep_for(kShortReadPause);
+  }
+  return got;
+}
 
 std::string objdumpFileArgument(const std::string &elfPath) {
   if (elfPath.empty() || (elfPath[0] != '-' && elfPath[0] != '@')) return elfPath;

@@ -46,6 +46,12 @@ public:
   /// error (readFailed()).
   std::size_t read(char *buffer, std::size_t size);
   bool readFailed() const { return readFailed_; }
+  /// Reads into all of \p buffer, as read() reads, until it is full or the
+  /// output ends; returns the bytes read. objdump writes 4 KiB at a time:
+  /// where the pipe holds a few milliseconds of its output, the reading
+  /// waits that long after a short read rather than waking for every
+  /// write, which costs more than the parse of those bytes.
+  std::size_t readBlock(char *buffer, std::size_t size);
   /// Stops reading and waits for the program to end (a program still
   /// writing then gets a broken pipe); returns as runProgram() does. Once.
   int wait();
@@ -59,6 +65,8 @@ private:
 #endif
   bool running_ = false;
   bool readFailed_ = false;
+  /// The pipe got kPipeBytes.
+  bool roomyPipe_ = false;
 };
 
 /// The argument that names \p elfPath to objdump: a path that starts with

@@ -13,7 +13,7 @@ std::size_t PipedDump::read(char *buffer, std::size_t size) {
   // A dump that cannot be kept ends the run: objdump is stopped rather
   // than read to its end.
   if (writeFailed_) return 0;
-  const std::size_t got = objdump_.read(buffer, size);
+  const std::size_t got = objdump_.readBlock(buffer, size);
   if (got != 0 && !dump_.write(std::string_view(buffer, got))) {
     writeFailed_ = true;
     return 0;
