@@ -3,6 +3,7 @@
 #include "reader/DumpStream.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 
 class PipedProgram;
@@ -40,10 +41,15 @@ public:
   int exitCode() const { return exitCode_; }
 
 private:
+  /// Starts writing out what came since the last start.
+  void startWriteback();
+
   PipedProgram &objdump_;
   ReplacementFile &dump_;
   std::function<void()> finished_;
   Outcome outcome_ = Outcome::Running;
   int exitCode_ = 0;
   bool writeFailed_ = false;
+  std::uint64_t written_ = 0;
+  std::uint64_t writebackStart_ = 0;
 };
