@@ -225,6 +225,22 @@ TEST_P(ElfPathTest, ReachesObjdumpAsOneArgumentAndItsOutputLandsInTheDump) {
 
 INSTANTIATE_TEST_SUITE_P(Paths, ElfPathTest, testing::ValuesIn(kElfPathCases));
 
+// A dump of several writeback steps, over an earlier one that the run holds
+// open until the end.
+TEST_F(DriverTest, LargeDumpReplacesTheEarlierOneByteForByte) {
+  std::string payload = awkwardPayload() + "\n";
+  while (payload.size() < (std::size_t{20} << 20))
+    payload += "  line of a large dump " + std::to_string(payload.size()) + "\n";
+  setPayload(payload);
+  writeFile("app.elf", "");
+  writeFile("app_ObjDump.txt", std::string(std::size_t{3} << 20, 'e'));
+
+  EXPECT_EQ(runQuillmap({"app.elf"}), 0) << console_;
+  EXPECT_EQ(readFile("app_ObjDump.txt"), payload);
+  for (const std::string &name : filesLeft())
+    EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
+}
+
 TEST_F(DriverTest, RealDumpPassesThroughUnchangedAndIsParsed) {
   const fs::path realDump = fs::path(QUILLMAP_FIRMWARE_DIR) / "demo-dwarf5-O0.txt";
   if (!fs::exists(realDump)) GTEST_SKIP() << "no example firmware built: " << realDump;
