@@ -11,10 +11,8 @@
 #include "output/SymbolFiles.h"
 #include "reader/Concurrently.h"
 #include "reader/DwarfDatabase.h"
-#include "reader/NativeFiles.h"
 
 #include <cstddef>
-#include <cstdio>
 #include <ctime>
 #include <memory>
 #include <new>
@@ -23,6 +21,12 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -58,24 +62,37 @@ private:
   std::time_t start_;
 };
 
-struct FileCloser {
-  void operator()(std::FILE *file) const { std::fclose(file); }
-};
-using HeldFile = std::unique_ptr<std::FILE, FileCloser>;
-
 /// The dump of an earlier run, held open while objdump writes the new one.
 /// Once the new dump has replaced it, the file system frees the old one
 /// only when this last hold on it closes: beside the writing of the symbol
 /// files, rather than in the rename the user waits for (ext4 takes 0.1 to
-/// 0.4 s to free a dump of 150 MB). Not on Windows, where a file held open
-/// cannot be replaced.
-HeldFile holdEarlierDump([[maybe_unused]] const std::string &dumpFileName) {
-#ifdef _WIN32
-  return nullptr;
-#else
-  return HeldFile(NativeFiles::openForReading(dumpFileName));
+/// 0.4 s to free a dump of 150 MB). Only a regular file is held, and the
+/// opening never waits (a FIFO planted at the name). Not on Windows, where
+/// a file held open cannot be replaced.
+class EarlierDumpHold {
+public:
+  explicit EarlierDumpHold([[maybe_unused]] const std::string &dumpFileName) {
+#ifndef _WIN32
+    file_ = open(dumpFileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    struct stat status {};
+    if (file_ >= 0 && (fstat(file_, &status) != 0 || !S_ISREG(status.st_mode))) release();
 #endif
-}
+  }
+  ~EarlierDumpHold() { release(); }
+  EarlierDumpHold(const EarlierDumpHold &) = delete;
+  EarlierDumpHold &operator=(const EarlierDumpHold &) = delete;
+
+  bool held() const { return file_ >= 0; }
+  void release() {
+#ifndef _WIN32
+    if (file_ >= 0) close(file_);
+#endif
+    file_ = -1;
+  }
+
+private:
+  int file_ = -1;
+};
 
 /// The database of the dump objdump writes of the image, parsed as objdump
 /// writes it: objdump's output goes through a pipe into a temporary file
@@ -120,9 +137,9 @@ int runOnNames(const DerivedNames &names) {
   const ProgressClock clock;
 
   std::unique_ptr<DwarfDatabase> parsed;
-  HeldFile earlierDump;
+  std::unique_ptr<EarlierDumpHold> earlierDump;
   if (names.isElf) {
-    earlierDump = holdEarlierDump(names.dumpFileName);
+    earlierDump = std::make_unique<EarlierDumpHold>(names.dumpFileName);
     parsed = parseObjdumpOutput(names, clock);
     if (parsed == nullptr) return 1;
   } else {
@@ -148,11 +165,11 @@ int runOnNames(const DerivedNames &names) {
   database.releaseLinkIndexes();
 
   SymbolFilesResult result;
-  runConcurrently(earlierDump != nullptr ? 2 : 1, [&](std::size_t job) {
+  runConcurrently(earlierDump != nullptr && earlierDump->held() ? 2 : 1, [&](std::size_t job) {
     if (job == 0)
       result = writeSymbolFiles(names.mapFileName, names.canapeFileName, database, printNameTrace);
     else
-      earlierDump.reset();
+      earlierDump->release();
   });
   if (result.leavesCut) printLine(ConsoleTexts::kTooManySymbols + std::to_string(result.leafCap));
   // Left out because the linker removed them: the files are still complete.

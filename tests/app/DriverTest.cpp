@@ -24,6 +24,10 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -224,6 +228,23 @@ TEST_P(ElfPathTest, ReachesObjdumpAsOneArgumentAndItsOutputLandsInTheDump) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, ElfPathTest, testing::ValuesIn(kElfPathCases));
+
+#ifndef _WIN32
+// The run holds an earlier dump open until its end; a FIFO at the dump's
+// name must neither be opened for that (it would wait for a writer) nor
+// become the dump.
+TEST_F(DriverTest, FifoAtTheDumpNameIsRefusedWithoutWaiting) {
+  writeFile("app.elf", "");
+  ASSERT_EQ(mkfifo("app_ObjDump.txt", 0600), 0);
+
+  EXPECT_EQ(runQuillmap({"app.elf"}), 1);
+  EXPECT_EQ(console_, banner() + "inputFile : app_ObjDump.txt\n"
+                                 "outFileMap : app_Vrx.m51\n"
+                                 "elfFile : app.elf\n"
+                                 "Can not create file: app_ObjDump.txt\n");
+  EXPECT_FALSE(fs::exists(recordFile()));
+}
+#endif
 
 // A dump of several writeback steps, over an earlier one that the run holds
 // open until the end.
