@@ -1,5 +1,10 @@
 #pragma once
 
+#include "output/InterruptCleanup.h"
+#include "reader/NativeFiles.h"
+
+#include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,11 +27,53 @@ inline constexpr int kCannotStartExitCode = 127;
 int runProgram(const std::string &program, const std::vector<std::string> &arguments,
                ReplacementFile &output);
 
+/// A program started as runProgram() starts one, with its standard output
+/// in a pipe that this process reads while the program writes. While it
+/// runs, an interrupt ends it as it ends runProgram()'s.
+class PipedProgram {
+public:
+  /// Starts \p program with \p arguments; started() tells whether it runs.
+  PipedProgram(const std::string &program, const std::vector<std::string> &arguments);
+  /// Ends the program if wait() was not called (a run that stops reading
+  /// early, by an exception) and waits for it.
+  ~PipedProgram();
+  PipedProgram(const PipedProgram &) = delete;
+  PipedProgram &operator=(const PipedProgram &) = delete;
+
+  bool started() const { return running_; }
+  /// Reads at most \p size bytes of the program's output into \p buffer,
+  /// waiting until there are some; 0 at the end of the output, or on a read
+  /// error (readFailed()).
+  std::size_t read(char *buffer, std::size_t size);
+  bool readFailed() const { return readFailed_; }
+  /// Reads into all of \p buffer, as read() reads, until it is full or the
+  /// output ends; returns the bytes read. objdump writes 4 KiB at a time:
+  /// where the pipe holds a few milliseconds of its output, the reading
+  /// waits that long after a short read rather than waking for every
+  /// write, which costs more than the parse of those bytes.
+  std::size_t readBlock(char *buffer, std::size_t size);
+  /// Stops reading and waits for the program to end (a program still
+  /// writing then gets a broken pipe); returns as runProgram() does. Once.
+  int wait();
+
+private:
+  NativeFiles::Handle output_;
+  InterruptCleanup::ChildProcess child_{};
+#ifdef _WIN32
+  /// The job that ends the program when this process ends; may be null.
+  void *job_ = nullptr;
+#endif
+  bool running_ = false;
+  bool readFailed_ = false;
+  /// The pipe got kPipeBytes.
+  bool roomyPipe_ = false;
+};
+
 /// The argument that names \p elfPath to objdump: a path that starts with
 /// '-' or '@' would be read as an option or a file of options, so it gets
 /// "./" (".\" on Windows) before it.
 std::string objdumpFileArgument(const std::string &elfPath);
 
-/// Runs "arm-none-eabi-objdump -WlLiaprmfFsoRt <elfPath>" with its standard
-/// output in \p dump; returns as runProgram() does.
-int runObjdump(const std::string &elfPath, ReplacementFile &dump);
+/// Starts "arm-none-eabi-objdump -WlLiaprmfFsoRt <elfPath>" with its
+/// standard output in a pipe.
+std::unique_ptr<PipedProgram> startObjdump(const std::string &elfPath);

@@ -1,5 +1,7 @@
 #include "reader/DumpLineReader.h"
 
+#include "reader/DumpStream.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -9,6 +11,11 @@
 
 DumpLineReader::DumpLineReader(std::FILE *file, std::size_t chunkSize, std::uint64_t byteLimit)
     : file_(file), buffer_(new char[chunkSize]), capacity_(chunkSize), bytesLeft_(byteLimit) {
+  begin_ = end_ = scan_ = buffer_.get();
+}
+
+DumpLineReader::DumpLineReader(DumpStream &stream, std::size_t chunkSize)
+    : stream_(&stream), buffer_(new char[chunkSize]), capacity_(chunkSize) {
   begin_ = end_ = scan_ = buffer_.get();
 }
 
@@ -51,7 +58,9 @@ bool DumpLineReader::refill() {
   }
   char *const data = buffer_.get();
   const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(capacity_ - pending, bytesLeft_));
-  const std::size_t got = wanted == 0 ? 0 : std::fread(data + pending, 1, wanted, file_);
+  const std::size_t got = wanted == 0          ? 0
+                          : stream_ != nullptr ? stream_->read(data + pending, wanted)
+                                               : std::fread(data + pending, 1, wanted, file_);
   bytesLeft_ -= got;
   bytesRead_ += got;
   begin_ = data;

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string_view>
 
+class DumpStream;
+
 /// Splits a dump into lines without ever holding the whole dump: the file is
 /// read in large chunks and each line is handed out as a view into the chunk.
 ///
@@ -26,6 +28,8 @@ public:
   /// if the file ended, and the file then stands just behind it.
   explicit DumpLineReader(std::FILE *file, std::size_t chunkSize = kChunkSize,
                           std::uint64_t byteLimit = kNoLimit);
+  /// Reads from \p stream to its end; \p stream must outlive the reader.
+  explicit DumpLineReader(DumpStream &stream, std::size_t chunkSize = kChunkSize);
   /// Splits a dump held in memory; \p text must outlive the reader.
   explicit DumpLineReader(std::string_view text);
 
@@ -35,7 +39,7 @@ public:
   /// The next line, valid until the next call; false at the end.
   bool next(std::string_view &line);
 
-  /// The bytes read from the file so far: once next() gave false, all the
+  /// The bytes read from the file or stream so far: once next() gave false, all the
   /// reader got before the end of the file, its limit or a read error.
   std::uint64_t bytesRead() const { return bytesRead_; }
 
@@ -45,6 +49,8 @@ private:
   bool refill();
 
   std::FILE *file_ = nullptr;
+  /// Read instead of file_ when set.
+  DumpStream *stream_ = nullptr;
   std::unique_ptr<char[]> buffer_;
   std::size_t capacity_ = 0;
   const char *begin_ = nullptr; ///< start of the next line

@@ -4,6 +4,7 @@
 #include "reader/DeclarationResolution.h"
 #include "reader/DumpLineReader.h"
 #include "reader/DumpParts.h"
+#include "reader/DumpStream.h"
 #include "reader/LineParser.h"
 #include "reader/NativeFiles.h"
 #include "reader/Utf16Text.h"
@@ -92,6 +93,10 @@ DwarfDatabase::DwarfDatabase() = default;
 template <class ParseAll> void DwarfDatabase::build(ParseAll parseAll) {
   LineParser parser(*this);
   parseAll(parser);
+  complete(parser);
+}
+
+void DwarfDatabase::complete(LineParser &parser) {
   parser.finish();
   arena.releaseUnfilledRest();
   linkReferences();
@@ -158,6 +163,19 @@ DwarfDatabase::DwarfDatabase(const std::string &dumpFileName) {
   });
   dumpReadWhole_ = outcome.readToEnd;
   inParts_ = outcome.inParts;
+}
+
+DwarfDatabase::DwarfDatabase(DumpStream &stream) {
+  dumpOpened_ = true;
+  LineParser parser(*this);
+  {
+    DumpLineReader reader(stream);
+    std::string_view line;
+    while (reader.next(line))
+      parser.parseLine(line);
+  }
+  dumpReadWhole_ = stream.finish();
+  if (dumpReadWhole_) complete(parser);
 }
 
 DwarfDatabase::~DwarfDatabase() {

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+class DumpStream;
+
 /// A list of model objects that grows with the dump.
 template <class T> using ObjectList = std::vector<T *, Model::LargeBlockAllocator<T *>>;
 
@@ -26,6 +28,12 @@ public:
   /// dumpOpened() and dumpReadWhole() tell. A dump that starts with a UTF-16
   /// byte-order mark is read as the same text in UTF-8.
   explicit DwarfDatabase(const std::string &dumpFileName);
+  /// Parses the dump \p stream as it comes, in one pass, keeping no more of
+  /// it than the line at hand; once it has ended, links every reference
+  /// when stream.finish() says the dump is whole. dumpReadWhole() tells
+  /// that; a database of a dump that was not whole holds what was parsed
+  /// and is not linked.
+  explicit DwarfDatabase(DumpStream &stream);
   /// An empty database; the tests fill it through parseDumpText().
   DwarfDatabase();
   ~DwarfDatabase();
@@ -156,6 +164,8 @@ private:
   /// their definitions, then the layout of DWARF 4/5 bit fields (which needs
   /// the members' types linked).
   template <class ParseAll> void build(ParseAll parseAll);
+  /// What build() does after the last line went to \p parser.
+  void complete(LineParser &parser);
 
   /// Calls \p apply(list, object) for each per-kind list an object of
   /// \p object's kind is filed in, with the object cast to the list's type.

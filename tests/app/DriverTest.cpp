@@ -24,6 +24,10 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -225,6 +229,39 @@ TEST_P(ElfPathTest, ReachesObjdumpAsOneArgumentAndItsOutputLandsInTheDump) {
 
 INSTANTIATE_TEST_SUITE_P(Paths, ElfPathTest, testing::ValuesIn(kElfPathCases));
 
+#ifndef _WIN32
+// The run holds an earlier dump open until its end; a FIFO at the dump's
+// name must neither be opened for that (it would wait for a writer) nor
+// become the dump.
+TEST_F(DriverTest, FifoAtTheDumpNameIsRefusedWithoutWaiting) {
+  writeFile("app.elf", "");
+  ASSERT_EQ(mkfifo("app_ObjDump.txt", 0600), 0);
+
+  EXPECT_EQ(runQuillmap({"app.elf"}), 1);
+  EXPECT_EQ(console_, banner() + "inputFile : app_ObjDump.txt\n"
+                                 "outFileMap : app_Vrx.m51\n"
+                                 "elfFile : app.elf\n"
+                                 "Can not create file: app_ObjDump.txt\n");
+  EXPECT_FALSE(fs::exists(recordFile()));
+}
+#endif
+
+// A dump of several writeback steps, over an earlier one that the run holds
+// open until the end.
+TEST_F(DriverTest, LargeDumpReplacesTheEarlierOneByteForByte) {
+  std::string payload = awkwardPayload() + "\n";
+  while (payload.size() < (std::size_t{20} << 20))
+    payload += "  line of a large dump " + std::to_string(payload.size()) + "\n";
+  setPayload(payload);
+  writeFile("app.elf", "");
+  writeFile("app_ObjDump.txt", std::string(std::size_t{3} << 20, 'e'));
+
+  EXPECT_EQ(runQuillmap({"app.elf"}), 0) << console_;
+  EXPECT_EQ(readFile("app_ObjDump.txt"), payload);
+  for (const std::string &name : filesLeft())
+    EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
+}
+
 TEST_F(DriverTest, RealDumpPassesThroughUnchangedAndIsParsed) {
   const fs::path realDump = fs::path(QUILLMAP_FIRMWARE_DIR) / "demo-dwarf5-O0.txt";
   if (!fs::exists(realDump)) GTEST_SKIP() << "no example firmware built: " << realDump;
@@ -277,12 +314,17 @@ struct EarlierDumpCase {
   const char *raise;
   bool objdumpMissing;
   int reportedExitCode;
+  /// objdump writes the first half of a real dump, cut inside a line, which
+  /// the run has parsed by the time objdump ends.
+  bool halfARealDump;
 };
 
 const EarlierDumpCase kEarlierDumpCases[] = {
-    {"FailsAfterWriting", "1", nullptr, false, 1},
-    {"KilledAfterWriting", "0", "9", false, 128 + 9},
-    {"Missing", "0", nullptr, true, 127},
+    {"FailsAfterWriting", "1", nullptr, false, 1, false},
+    {"KilledAfterWriting", "0", "9", false, 128 + 9, false},
+    {"FailsAfterHalfADump", "1", nullptr, false, 1, true},
+    {"KilledAfterHalfADump", "0", "9", false, 128 + 9, true},
+    {"Missing", "0", nullptr, true, 127, false},
 };
 
 void PrintTo(const EarlierDumpCase &c, std::ostream *os) { *os << c.name; }
@@ -296,6 +338,11 @@ TEST_P(EarlierDumpTest, IsKeptWhenObjdumpDoesNotSucceed) {
   setEnvironment("QUILLMAP_FAKE_EXIT", c.exitCode);
   if (c.raise != nullptr) setEnvironment("QUILLMAP_FAKE_RAISE", c.raise);
   if (c.objdumpMissing) setEnvironment("PATH", (scratch_ / "empty-bin").string());
+  if (c.halfARealDump) {
+    const std::string dump = readFile(QUILLMAP_REAL_DUMP);
+    ASSERT_GT(dump.size(), 100000u);
+    setPayload(dump.substr(0, dump.size() / 2 + 17));
+  }
   writeFile("app.elf", "");
   writeFile("app_ObjDump.txt", "earlier dump\n");
   writeEarlierOutputs();
