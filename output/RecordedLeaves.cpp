@@ -28,6 +28,7 @@ void RecordedLeaves::addLeaf(const SymbolRecord &leaf) {
   name_.clear();
   appendOutputName(name_, leaf.symbolName, type, littleEndian);
   duplicates.check(name_, leaf.declLocation);
+  Model::makeRoomReleasing(leaves, 1);
   leaves.push_back(WrittenLeaf{leaf.address, types.numberOf(type)});
 }
 

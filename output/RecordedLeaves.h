@@ -1,6 +1,6 @@
 #pragma once
 
-#include "output/BlockVector.h"
+#include "model/LargeBlocks.h"
 #include "output/DuplicateCheck.h"
 #include "output/SymbolExpansion.h"
 #include "output/TypeClassification.h"
@@ -53,9 +53,8 @@ public:
   bool hasStyleWarnings() const { return duplicates.foundDuplicate() || !atAddressZero.empty(); }
 
   const bool littleEndian;
-  /// In blocks that never move: a million leaves are written once, not
-  /// copied at every doubling.
-  BlockVector<WrittenLeaf> leaves;
+  /// Grows to millions: its old pages go back as it moves.
+  std::vector<WrittenLeaf, Model::LargeBlockAllocator<WrittenLeaf>> leaves;
   LeafTypeTable types;
   /// Also keeps the output names, in leaf order.
   DuplicateCheck duplicates;
