@@ -73,4 +73,12 @@ template <class T> void reserveReleasing(std::vector<T, LargeBlockAllocator<T>> 
   list.swap(moved);
 }
 
+/// Makes room for \p more elements after the end of \p list, its capacity
+/// at least doubled (from 16 KiB on), as reserveReleasing does: for lists
+/// that grow element by element to millions.
+template <class T> void makeRoomReleasing(std::vector<T, LargeBlockAllocator<T>> &list, std::size_t more) {
+  if (list.size() + more <= list.capacity()) return;
+  reserveReleasing(list, std::max({list.size() + more, 2 * list.capacity(), 16384 / sizeof(T)}));
+}
+
 } // namespace Model

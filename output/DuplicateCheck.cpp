@@ -1,7 +1,6 @@
 // The duplicate check: names that occur more than once.
 #include "output/DuplicateCheck.h"
 
-#include "model/LargeBlocks.h"
 #include "output/StyleWarningLines.h"
 
 #include <algorithm>
@@ -94,6 +93,7 @@ void DuplicateCheck::check(std::string_view outputName, const std::string &declL
     locations_.push_back(declLocation);
     locationStarts_.push_back(static_cast<std::uint32_t>(nameHashes_.size()));
   }
+  Model::makeRoomReleasing(nameHashes_, 1);
   nameHashes_.push_back(hashOf(outputName));
   names_.append(outputName);
 }
@@ -109,14 +109,9 @@ void DuplicateCheck::finish() {
     // each packed below its hash so that one sort of plain numbers brings
     // equal names together, every name in leaf order.
     byHash.clear();
-    for (std::size_t start = 0; start < count;) {
-      std::size_t pieceSize = 0;
-      const std::uint32_t *piece = nameHashes_.piece(start, pieceSize);
-      for (std::size_t k = 0; k < pieceSize; ++k)
-        if (piece[k] >> (32 - kHashRangeBits) == range)
-          byHash.push_back(std::uint64_t{piece[k]} << 32 | (start + k));
-      start += pieceSize;
-    }
+    for (std::uint32_t leaf = 0; leaf < count; ++leaf)
+      if (nameHashes_[leaf] >> (32 - kHashRangeBits) == range)
+        byHash.push_back(std::uint64_t{nameHashes_[leaf]} << 32 | leaf);
     sortByHighHalf(byHash, scratch);
     for (std::size_t run = 0; run < byHash.size();) {
       std::size_t runEnd = run + 1;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "output/BlockVector.h"
+#include "model/LargeBlocks.h"
 #include "output/LeafNameStore.h"
 
 #include <cstddef>
@@ -39,8 +39,6 @@ public:
   /// Finds the repeats among the recorded leaves and builds the log.
   void finish();
 
-  /// The number of leaves recorded so far.
-  std::size_t leafCount() const { return nameHashes_.size(); }
   /// The names recorded, in leaf order. The output pass writes its files
   /// with these names, reading each file's names in order with a cursor of
   /// its own.
@@ -61,7 +59,7 @@ private:
   /// The name of a leaf is in names_, its hash in nameHashes_ (taken while
   /// the name is at hand), both under the leaf's number.
   LeafNameStore names_;
-  BlockVector<std::uint32_t> nameHashes_;
+  std::vector<std::uint32_t, Model::LargeBlockAllocator<std::uint32_t>> nameHashes_;
   /// Reused for the names that finish() decodes one by one.
   std::string nameBuffer_;
   /// The places met so far; the leaves of one variable share one entry,

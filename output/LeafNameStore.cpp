@@ -35,14 +35,18 @@ constexpr std::size_t kMaxHeader = 20;
 
 void LeafNameStore::append(std::string_view name) {
   std::size_t shared = 0;
-  if (count_ % kRestartInterval == 0)
+  if (count_ % kRestartInterval == 0) {
+    Model::makeRoomReleasing(restarts_, 1);
     restarts_.push_back(bytes_.size());
-  else
+  } else {
     shared = sharedPrefix(name, previous_);
+  }
   char header[kMaxHeader];
   char *headerEnd = putVarint(putVarint(header, shared), name.size() - shared);
-  bytes_.append(header, static_cast<std::size_t>(headerEnd - header));
-  bytes_.append(name.data() + shared, name.size() - shared);
+  const auto headerSize = static_cast<std::size_t>(headerEnd - header);
+  Model::makeRoomReleasing(bytes_, headerSize + name.size() - shared);
+  bytes_.insert(bytes_.end(), header, headerEnd);
+  bytes_.insert(bytes_.end(), name.begin() + static_cast<std::ptrdiff_t>(shared), name.end());
   // Only the differing tail is copied: previous_ already holds the prefix.
   previous_.resize(shared);
   previous_.append(name.substr(shared));
@@ -50,35 +54,20 @@ void LeafNameStore::append(std::string_view name) {
 }
 
 std::uint64_t LeafNameStore::decode(std::uint64_t offset, std::string &name) const {
-  // A record mostly lies in one piece of the store; a long name, or one at
-  // the end of a block, runs on into the next.
-  std::size_t available = 0;
-  const char *at = bytes_.blockRest(static_cast<std::size_t>(offset), available);
-  const auto readVarint = [&] {
+  const char *at = bytes_.data() + offset;
+  const auto readVarint = [&at] {
     std::uint64_t value = 0;
     for (unsigned shift = 0;; shift += 7) {
-      if (available == 0) at = bytes_.blockRest(static_cast<std::size_t>(offset), available);
       const auto byte = static_cast<unsigned char>(*at++);
-      --available;
-      ++offset;
       value |= std::uint64_t{byte & 0x7fu} << shift;
       if (byte < 0x80) return value;
     }
   };
   const auto shared = static_cast<std::size_t>(readVarint());
-  auto rest = static_cast<std::size_t>(readVarint());
+  const auto rest = static_cast<std::size_t>(readVarint());
   name.resize(shared + rest);
-  for (char *to = name.data() + shared; rest > 0;) {
-    if (available == 0) at = bytes_.blockRest(static_cast<std::size_t>(offset), available);
-    const std::size_t take = std::min(rest, available);
-    std::memcpy(to, at, take);
-    to += take;
-    at += take;
-    available -= take;
-    offset += take;
-    rest -= take;
-  }
-  return offset;
+  std::memcpy(name.data() + shared, at, rest);
+  return static_cast<std::uint64_t>(at + rest - bytes_.data());
 }
 
 void LeafNameStore::copyName(std::size_t index, std::string &out) const {
@@ -98,12 +87,7 @@ std::string_view LeafNameStore::Cursor::next() {
 void LeafNameStore::Cursor::seek(std::size_t index) {
   const std::size_t restart = index / kRestartInterval;
   if (index < next_ || restart * kRestartInterval > next_) {
-    if (restart < store_->restarts_.size()) {
-      offset_ = store_->restarts_[restart];
-    } else {
-      // The end, just before a name that will be stored whole.
-      offset_ = store_->bytes_.size();
-    }
+    offset_ = store_->restarts_[restart];
     next_ = restart * kRestartInterval;
     name_.clear();
   }

@@ -1,11 +1,12 @@
 #pragma once
 
-#include "output/BlockVector.h"
+#include "model/LargeBlocks.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 /// The output names of the written leaves, in leaf order, front-coded: each
 /// name is stored as the length of the prefix it shares with the name before
@@ -26,8 +27,6 @@ public:
 
   /// The number of names stored.
   std::size_t size() const { return count_; }
-  /// The bytes the coded names take (without the restart table).
-  std::size_t codedBytes() const { return bytes_.size(); }
 
   /// Replaces \p out with name number \p index (counted from 0), decoded from
   /// the nearest whole name before it.
@@ -41,11 +40,10 @@ public:
 
     /// The index of the name that next() returns.
     std::size_t position() const { return next_; }
-    bool atEnd() const { return next_ >= store_->size(); }
     /// The name at position(), which then moves on by one. Valid until the
-    /// cursor is used again. Not to be called atEnd().
+    /// cursor is used again. Only while position() is below size().
     std::string_view next();
-    /// Moves to \p index (at most size()): from a whole name when it goes
+    /// Moves to \p index (below size()): from a whole name when it goes
     /// back or far ahead, else by reading on.
     void seek(std::size_t index);
 
@@ -61,9 +59,9 @@ private:
   /// it; returns the offset of the next record.
   std::uint64_t decode(std::uint64_t offset, std::string &name) const;
 
-  BlockVector<char> bytes_;
+  std::vector<char, Model::LargeBlockAllocator<char>> bytes_;
   /// The offset of every kRestartInterval-th record, from the first.
-  BlockVector<std::uint64_t> restarts_;
+  std::vector<std::uint64_t, Model::LargeBlockAllocator<std::uint64_t>> restarts_;
   /// The last name appended, for the prefix of the next one.
   std::string previous_;
   std::size_t count_ = 0;

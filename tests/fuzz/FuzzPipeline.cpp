@@ -1,7 +1,7 @@
 #include "tests/fuzz/FuzzPipeline.h"
 
-#include "output/SymbolFiles.h"
 #include "reader/DwarfDatabase.h"
+#include "tests/output/SymbolTexts.h"
 
 #include <algorithm>
 #include <cstdint>

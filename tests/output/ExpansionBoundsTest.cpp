@@ -3,8 +3,8 @@
 // typedef and qualifier cycles, chains of 100 000 links. The run must end,
 // give the same files every time, and still write every variable that has
 // a finite type.
-#include "output/SymbolFiles.h"
 #include "tests/output/OutputTestSupport.h"
+#include "tests/output/SymbolTexts.h"
 
 #include <gtest/gtest.h>
 

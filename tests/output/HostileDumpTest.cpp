@@ -2,8 +2,8 @@
 // numeric attribute, hexadecimal where a decimal number stands, NUL bytes
 // and invalid UTF-8, every kind of line end, and dumps cut off part way.
 // Each case is a dump in and the map lines out.
-#include "output/SymbolFiles.h"
 #include "tests/output/OutputTestSupport.h"
+#include "tests/output/SymbolTexts.h"
 
 #include <gtest/gtest.h>
 

@@ -3,12 +3,12 @@
 // them): dump in, file bytes out.
 #include "output/SymbolFiles.h"
 #include "output/CanapeDatabase.h"
-#include "output/LeafFeed.h"
 #include "output/M51Map.h"
 #include "output/SymbolExpansion.h"
 #include "output/TypeClassification.h"
 #include "reader/DumpParts.h"
 #include "tests/output/OutputTestSupport.h"
+#include "tests/output/SymbolTexts.h"
 
 #include <gtest/gtest.h>
 
@@ -442,34 +442,13 @@ INSTANTIATE_TEST_SUITE_P(RealDumps, TwoPartParse,
 
 namespace {
 
-TEST(SymbolFilesOnThreads, FilesMadeBesideTheExpansionMatchThoseMadeAfterIt) {
-  // chunks.c has two arrays of 13 500 leaves in all: from the first batch of
-  // 4096 on, the map and the CANape database are made on threads of their
-  // own while the expansion goes on. Cut one leaf short of a batch, the pass
-  // makes its files after the expansion, on one thread: the lines the two
-  // have in common must be the same bytes.
-  const std::unique_ptr<DwarfDatabase> database = parseDump(dataDump("chunks-dwarf4.txt"));
-  SymbolTexts onThreads;
-  ASSERT_TRUE(makeSymbolTexts(*database, onThreads).complete());
-  const auto mapLines =
-      static_cast<std::size_t>(std::count(onThreads.m51.begin(), onThreads.m51.end(), '\n'));
-  ASSERT_GT(mapLines, 3 * LeafFeed::kBatch);
-  EXPECT_EQ(static_cast<std::size_t>(std::count(onThreads.canape.begin(), onThreads.canape.end(), '\n')),
-            mapLines + 3); // the three header lines
-
-  SymbolTexts afterwards;
-  EXPECT_TRUE(makeSymbolTexts(*database, afterwards, LeafFeed::kBatch - 1).leavesCut);
-  EXPECT_EQ(firstLines(onThreads.m51, LeafFeed::kBatch - 1), afterwards.m51);
-  EXPECT_EQ(firstLines(onThreads.canape, LeafFeed::kBatch + 2), afterwards.canape);
-}
-
 /// Takes the texts of a pass, runs out of memory on one file, and notes which
 /// files are put in place.
 class FailingSink final : public SymbolFileSink {
 public:
   explicit FailingSink(std::optional<SymbolFile> failing) : failing_(failing) {}
 
-  bool store(SymbolFile which, SymbolFileText &text) override {
+  bool store(SymbolFile which, ChunkedText &text) override {
     if (which == failing_) throw std::bad_alloc();
     std::string chunk;
     while (text.nextChunk(chunk)) {
@@ -502,7 +481,7 @@ const CommitCase kCommitCases[] = {
      std::nullopt,
      {SymbolFile::M51, SymbolFile::StyleWarnings, SymbolFile::Canape}},
     {"LogFails", "statics-dwarf4.txt", SymbolFile::StyleWarnings, {}},
-    // 13 500 leaves: the CANape database is made on a thread of its own.
+    // The CANape database is made on a thread of its own.
     {"CanapeFailsOnItsThread", "chunks-dwarf4.txt", SymbolFile::Canape, {}},
 };
 
