@@ -33,7 +33,7 @@ void ObjectArena::addBlock(std::size_t atLeast) {
   auto *block = static_cast<std::byte *>(::operator new(size, alignment));
   // Objects fill a block from its start to its end, so all of it will be
   // written: a small block is backed in one call rather than a page fault
-  // per 4 KiB (each costs microseconds in a virtual machine). A huge-page
+  // per 4 KiB, which a virtual machine makes dear. A huge-page
   // block takes one fault per 2 MiB anyway.
   if (size >= kHugePageSize)
     adviseHugePages(block, size);
