@@ -23,7 +23,9 @@ TEST(Concurrently, EveryJobRunsOnceAndJobZeroOnTheCallingThread) {
     });
     for (std::size_t job = 0; job < count; ++job)
       EXPECT_EQ(runs[job].load(), 1) << count << " jobs, job " << job;
-    if (count > 0) EXPECT_EQ(threadOf[0], std::this_thread::get_id()) << count;
+    if (count > 0) {
+      EXPECT_EQ(threadOf[0], std::this_thread::get_id()) << count;
+    }
     for (std::size_t job = 1; job < count; ++job)
       EXPECT_NE(threadOf[job], std::this_thread::get_id()) << count << " jobs, job " << job;
   }
