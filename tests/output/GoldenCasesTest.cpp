@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -165,7 +166,8 @@ INSTANTIATE_TEST_SUITE_P(Files, GoldenCases, testing::ValuesIn(caseNames()),
                          [](const testing::TestParamInfo<std::string> &info) {
                            std::string name = info.param;
                            std::replace_if(
-                               name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
+                               name.begin(), name.end(),
+                               [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
                            return name;
                          });
 
