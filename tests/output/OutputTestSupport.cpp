@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <random>
 
 namespace OutputTest {
 
@@ -41,9 +43,12 @@ std::vector<std::string> namesOf(const std::vector<SymbolRecord> &leaves) {
 
 ScratchDirectory::ScratchDirectory() {
   const testing::TestInfo *test = testing::UnitTest::GetInstance()->current_test_info();
-  path_ = std::filesystem::temp_directory_path() /
-          ("quillmap-output-" + std::string(test->test_suite_name()) + "-" + test->name());
-  std::filesystem::remove_all(path_);
+  // Unique per process and object: builds, helpers and repeated runs share
+  // the temporary folder.
+  std::string name = "quillmap-output-" + std::string(test->test_suite_name()) + "-" + test->name() + "-" +
+                     std::to_string(std::random_device()());
+  std::replace(name.begin(), name.end(), '/', '_'); // a parameterised test's name
+  path_ = std::filesystem::temp_directory_path() / name;
   std::filesystem::create_directories(path_);
 }
 

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -32,7 +33,10 @@ public:
   explicit TempFile(const std::string &content) {
     std::string test = testing::UnitTest::GetInstance()->current_test_info()->name();
     std::replace(test.begin(), test.end(), '/', '_'); // a parameterised test's name
-    path_ = testing::TempDir() + "reader_" + test + "_" + std::to_string(counter_++) + ".txt";
+    // The number tells apart the files of one test, the random part those of
+    // other processes sharing the temporary folder.
+    path_ = testing::TempDir() + "reader_" + test + "_" + std::to_string(counter_++) + "_" +
+            std::to_string(std::random_device()()) + ".txt";
     std::ofstream(path_, std::ios::binary) << content;
   }
   ~TempFile() { std::remove(path_.c_str()); }
